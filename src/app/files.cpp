@@ -1,0 +1,129 @@
+#include "app/files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+#ifdef _WIN32
+#include <fstream>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "app/errors.h"
+#include "app/run.h"
+#include "platform/paths.h"
+
+namespace listelo {
+namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void FailWrite(const fs::path& file, const std::string& reason) {
+  throw IoError("Erreur d'écriture du fichier " + PathMapper::ToText(file) + " : " + reason);
+}
+
+std::string ErrnoText(int error) { return std::error_code(error, std::generic_category()).message(); }
+
+#ifndef _WIN32
+// Writes all of `bytes`, retrying short writes; returns errno on failure, 0 on success.
+int WriteAll(int fd, std::string_view bytes) {
+  const char* p = bytes.data();
+  size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  return 0;
+}
+#endif
+
+}  // namespace
+
+void WriteFileBytes(const fs::path& file, std::string_view bytes, FileWriteMode mode,
+                    FilePrivacy privacy) {
+#ifdef _WIN32
+  (void)privacy;
+  std::ofstream out(file, std::ios::binary |
+                              (mode == FileWriteMode::kAppend ? std::ios::app : std::ios::trunc));
+  if (!out) FailWrite(file, "ouverture impossible");
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) FailWrite(file, "écriture impossible");
+#else
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == FileWriteMode::kAppend ? O_APPEND : O_TRUNC);
+  mode_t perms = privacy == FilePrivacy::kOwnerOnly ? 0600 : 0666;
+  int fd = ::open(file.c_str(), flags, perms);
+  if (fd < 0) FailWrite(file, ErrnoText(errno));
+  int error = WriteAll(fd, bytes);
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) FailWrite(file, ErrnoText(error));
+#endif
+}
+
+void AppendLineToFile(const Run& run, std::string_view file_name, std::string_view line) {
+  std::string bytes(line);
+  bytes += "\r\n";
+  WriteFileBytes(run.HostPath(file_name), bytes, FileWriteMode::kAppend);
+}
+
+void SaveStringToFile(const Run& run, std::string_view file_name, std::string_view content) {
+  WriteFileBytes(run.HostPath(file_name), content, FileWriteMode::kTruncate);
+}
+
+void ReplaceFileAtomically(const fs::path& file, std::string_view content) {
+  std::error_code ec;
+  fs::path folder = file.parent_path();
+  if (!folder.empty() && !fs::is_directory(folder, ec)) {
+    fs::create_directories(folder, ec);
+    if (ec) FailWrite(file, ec.message());
+  }
+#ifdef _WIN32
+  fs::path temp = file;
+  temp += ".tmp";
+  try {
+    WriteFileBytes(temp, content, FileWriteMode::kTruncate);
+  } catch (...) {
+    fs::remove(temp, ec);
+    throw;
+  }
+  fs::rename(temp, file, ec);
+  if (ec) {
+    fs::remove(temp, ec);
+    FailWrite(file, "remplacement impossible");
+  }
+#else
+  std::string pattern = (folder.empty() ? fs::path(".") : folder) / ("." + file.filename().string() + ".XXXXXX");
+  int fd = ::mkstemp(pattern.data());
+  if (fd < 0) FailWrite(file, ErrnoText(errno));
+  // mkstemp makes the file private; an output file gets the usual permissions.
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  int error = ::fchmod(fd, 0666 & ~mask) != 0 ? errno : 0;
+  if (error == 0) error = WriteAll(fd, content);
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(pattern.c_str(), file.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(pattern.c_str());
+    FailWrite(file, ErrnoText(error));
+  }
+#endif
+}
+
+void WriteAnsiStringToFile(Run& run, std::string_view content, std::string_view file_name) {
+  try {
+    ReplaceFileAtomically(run.HostPath(file_name), content);
+  } catch (const std::exception& e) {
+    // The caller goes on as if the file had been written; the operator sees why it was not.
+    run.window().AddLine(e.what());
+  }
+}
+
+}  // namespace listelo

@@ -1,0 +1,79 @@
+// The state of one run and the services it is handed: the host (clock, environment,
+// executable), the window, the regional settings, the configuration and the run log.
+// Exporters receive the run and do everything through it; there is no global state.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "app/ini_file.h"
+#include "app/window_port.h"
+#include "platform/host.h"
+#include "platform/paths.h"
+#include "platform/regional.h"
+
+namespace listelo {
+
+// The run state that every part of a run shares.
+struct RunState {
+  std::string export_target;  // upper-cased known target key, or empty
+  std::string path_images;    // local photo folder (Options/PathImages)
+  std::string url_images;     // web address prefix of the photos (Options/URLImages)
+  bool run_finished = false;
+  int close_ticks = 0;
+  int vehicle_count = 0;
+  int photo_count = 0;
+  int updated_photo_count = 0;
+};
+
+class Run {
+ public:
+  Run(const Host& host, WindowPort& window);
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+
+  RunState state;
+
+  const Host& host() const { return host_; }
+  WindowPort& window() { return window_; }
+  const IniFile& ini() const { return ini_; }
+  void set_ini(IniFile ini) { ini_ = std::move(ini); }
+  RegionalSettings& regional() { return regional_; }
+  const RegionalSettings& regional() const { return regional_; }
+  const PathMapper& paths() const { return paths_; }
+
+  // Reads a configuration value.
+  std::string Config(std::string_view section, std::string_view key,
+                     std::string_view default_value) const {
+    return ini_.ReadString(section, key, default_value);
+  }
+
+  // The value of "Windir", empty when unset; read at each use.
+  std::string WindowsFolder() const;
+
+  // A Windows-form path as a path of this host.
+  std::filesystem::path HostPath(std::string_view windows_path) const {
+    return paths_.ToHost(windows_path);
+  }
+
+  // The current local time written with a date-time pattern ("yyyymmddhhnn").
+  std::string FormatNow(std::string_view pattern) const;
+
+  // The run log: an empty message empties the log file and adds "-> " to the memo;
+  // any other message is appended to the log file with a time stamp, then shown in the
+  // memo behind "-> ". Raises IoError when the log file cannot be written.
+  void WriteLog(std::string_view message);
+
+  // Windows folder + "\TEMP\RadoveDuvude" + ExportTarget + ".log".
+  std::string LogFileName() const;
+
+ private:
+  const Host& host_;
+  WindowPort& window_;
+  PathMapper paths_;
+  RegionalSettings regional_;
+  IniFile ini_;
+};
+
+}  // namespace listelo

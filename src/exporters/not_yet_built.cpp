@@ -1,0 +1,18 @@
+// Exporters whose portal format is not built yet: they do nothing, so `RunFinished`
+// stays false and the run reports that it did not finish.
+#include "exporters/exporters.h"
+
+namespace listelo {
+
+void ExportParuVendu(Run&, std::string_view) {}
+void ExportAutoScout24(Run&) {}
+void ExportNeoWebCar(Run&) {}
+void ExportSitAutoPro(Run&) {}
+void ExportTopAnnonces(Run&) {}
+void ExportRad1(Run&, std::string_view) {}
+void ExportAnnoncesJaunes(Run&) {}
+void ExportAxeCibles(Run&) {}
+void ExportLArgus(Run&) {}
+void ExportPVO(Run&) {}
+
+}  // namespace listelo

@@ -1,0 +1,114 @@
+#include "platform/paths.h"
+
+#include <vector>
+
+#include "platform/text.h"
+
+namespace listelo {
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path FromAnsi(std::string_view ansi) {
+#ifdef _WIN32
+  return fs::path(std::string(ansi));
+#else
+  return fs::path(AnsiToUtf8(ansi));
+#endif
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::vector<std::string_view> SplitComponents(std::string_view path) {
+  std::vector<std::string_view> parts;
+  size_t start = 0;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i == path.size() || IsSeparator(path[i])) {
+      if (i > start) parts.push_back(path.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  return parts;
+}
+
+// The entry of `folder` whose name equals `name` regardless of letter case, or `name`
+// itself when the folder holds none (or cannot be read).
+fs::path MatchComponent(const fs::path& folder, std::string_view name) {
+  fs::path exact = FromAnsi(name);
+  std::error_code ec;
+  if (fs::exists(folder / exact, ec)) return exact;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string candidate = PathMapper::ToText(it->path().filename());
+    if (AnsiSameText(candidate, name)) return it->path().filename();
+  }
+  return exact;
+}
+
+}  // namespace
+
+PathMapper PathMapper::FromEnvironment(const Environment& env) {
+  if (auto root = env.Get("LISTELO_ROOT"); root && !root->empty()) return PathMapper(FromAnsi(*root));
+  if (auto data = env.Get("XDG_DATA_HOME"); data && !data->empty()) {
+    return PathMapper(FromAnsi(*data) / "listelo");
+  }
+  auto home = env.Get("HOME");
+  return PathMapper(FromAnsi(home ? *home : ".") / ".local" / "share" / "listelo");
+}
+
+std::string PathMapper::ToText(const fs::path& host_path) {
+#ifdef _WIN32
+  return host_path.string();
+#else
+  return Utf8ToAnsi(host_path.string());
+#endif
+}
+
+fs::path PathMapper::FromText(std::string_view host_path_text) { return FromAnsi(host_path_text); }
+
+fs::path PathMapper::ToHost(std::string_view windows_path) const {
+#ifdef _WIN32
+  return FromAnsi(windows_path);
+#else
+  std::string_view rest = windows_path;
+  fs::path base;
+  bool has_drive = rest.size() >= 2 && rest[1] == ':' &&
+                   ((rest[0] >= 'a' && rest[0] <= 'z') || (rest[0] >= 'A' && rest[0] <= 'Z'));
+  if (has_drive) {
+    base = root_ / std::string(1, static_cast<char>(AnsiLowerChar(rest[0])));
+    rest.remove_prefix(2);
+  } else if (!rest.empty() && rest[0] == '\\') {
+    base = root_ / "c";
+  } else if (!rest.empty() && rest[0] == '/') {
+    base = "/";
+  } else {
+    base = ".";
+  }
+  bool exists = true;
+  fs::path result = base;
+  for (std::string_view part : SplitComponents(rest)) {
+    if (part == ".") continue;
+    if (part == "..") {
+      result = result.parent_path();
+      continue;
+    }
+    fs::path component = exists ? MatchComponent(result, part) : FromAnsi(part);
+    result /= component;
+    std::error_code ec;
+    exists = exists && fs::exists(result, ec);
+  }
+  if (base == "." && result.native().starts_with("./")) result = result.native().substr(2);
+  return result;
+#endif
+}
+
+std::string_view WindowsFolderPart(std::string_view windows_path) {
+  size_t pos = windows_path.find_last_of("\\/");
+  return pos == std::string_view::npos ? std::string_view() : windows_path.substr(0, pos);
+}
+
+std::string_view WindowsFileName(std::string_view windows_path) {
+  size_t pos = windows_path.find_last_of("\\/");
+  return pos == std::string_view::npos ? windows_path : windows_path.substr(pos + 1);
+}
+
+}  // namespace listelo

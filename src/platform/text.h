@@ -1,0 +1,34 @@
+// Text inside Listelo is 8-bit Windows-1252 ("ANSI"): one byte is one character, so
+// every length, position and "first N characters" rule works on bytes. Unicode only
+// appears at the boundaries (XML documents, the window, the terminal, host file names).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace listelo {
+
+// UTF-8 to Windows-1252. A character that Windows-1252 cannot hold, and any byte
+// that is not valid UTF-8, becomes "?".
+std::string Utf8ToAnsi(std::string_view utf8);
+
+// Windows-1252 to UTF-8. The five bytes that Windows-1252 leaves undefined map to the
+// C1 control of the same value, as Windows does.
+std::string AnsiToUtf8(std::string_view ansi);
+
+// The Unicode code point of one Windows-1252 byte.
+char32_t AnsiToCodePoint(unsigned char c);
+
+// Letter case with the rules of a Western European Windows locale: "é" and "É" are one
+// letter, "œ" upper-cases to "Œ", "ÿ" to "Ÿ"; "ß" and "µ" have no upper-case form.
+char AnsiUpperChar(char c);
+char AnsiLowerChar(char c);
+std::string AnsiUpperCase(std::string_view text);
+std::string AnsiLowerCase(std::string_view text);
+bool AnsiSameText(std::string_view a, std::string_view b);
+
+// Blanks and control characters (anything up to and including the space) cut from both
+// ends, as the configuration reader and the field transforms trim.
+std::string_view TrimBlanks(std::string_view text);
+
+}  // namespace listelo

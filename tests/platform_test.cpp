@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/paths.h"
+#include "platform/regional.h"
+#include "platform/text.h"
+#include "support/temp_tree.h"
+
+namespace listelo {
+namespace {
+namespace fs = std::filesystem;
+using testing::TempTree;
+
+TEST(TextTest, ConvertsBetweenWindows1252AndUtf8) {
+  // Literals are Windows-1252 at run time: "é" is one byte, "’" is 0x92, "€" is 0x80.
+  const std::string ansi = "Voiture d’occasion à 9 990 € - Škoda";
+  EXPECT_EQ(std::string("\x92"), std::string("’"));
+  EXPECT_EQ(AnsiToUtf8(ansi),
+            reinterpret_cast<const char*>(u8"Voiture d’occasion à 9 990 € - Škoda"));
+  EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(ansi)), ansi);
+}
+
+TEST(TextTest, UnknownCharactersAndBrokenUtf8BecomeQuestionMarks) {
+  struct Case {
+    const char* utf8;
+    const char* ansi;
+  };
+  const Case cases[] = {
+      {"\xE2\x88\x9E", "?"},          // infinity sign: not in Windows-1252
+      {"a\xF0\x9F\x9A\x97" "b", "a?b"},  // a car emoji
+      {"\xC3", "?"},                  // sequence cut short
+      {"\xFF\xFE", "??"},             // bytes that never start a sequence
+      {"x\xC3\xA9y", "xéy"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Utf8ToAnsi(c.utf8), c.ansi) << c.utf8;
+  // Every byte survives the way to UTF-8 and back, the undefined ones included.
+  std::string all;
+  for (int i = 1; i < 256; ++i) all.push_back(static_cast<char>(i));
+  EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(all)), all);
+}
+
+TEST(TextTest, CaseRulesOfTheWesternLocale) {
+  EXPECT_EQ(AnsiUpperCase("paruvendu"), "PARUVENDU");
+  EXPECT_EQ(AnsiUpperCase("éèàçœÿšž"), "ÉÈÀÇŒŸŠŽ");
+  EXPECT_EQ(AnsiUpperCase("ß µ ÷"), "ß µ ÷");
+  EXPECT_EQ(AnsiLowerCase("ÉÈÀÇŒŸ"), "éèàçœÿ");
+  EXPECT_TRUE(AnsiSameText("Peugeot Épure", "PEUGEOT ÉPURE"));
+  EXPECT_FALSE(AnsiSameText("e", "é"));
+}
+
+TEST(RegionalTest, FormatsThePatternsOfTheProgram) {
+  DateTime dt{2026, 3, 7, 9, 5, 4, 12, 6};
+  RegionalSettings s;
+  s.long_time_format = "hh:nn:ss";
+  struct Case {
+    const char* pattern;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"yyyymmddhhnn", "202603070905"},
+      {"yyyymmddhhnnss", "20260307090504"},
+      {"yyyymmdd", "20260307"},
+      {"ddddd tt", "07/03/2026 09:05:04"},
+      {"hh:mm:ss", "09:05:04"},  // minutes after an hour
+      {"d/m/yy", "7/3/26"},
+      {"dddd d mmmm", "samedi 7 mars"},
+      {"\"mm\"yyyy", "mm2026"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FormatDateTime(c.pattern, dt, s), c.expected) << c.pattern;
+}
+
+TEST(RegionalTest, StrftimeFormatsBecomePatterns) {
+  EXPECT_EQ(PatternFromStrftime("%H:%M:%S"), "hh:nn:ss");
+  EXPECT_EQ(PatternFromStrftime("%T"), "hh:nn:ss");
+  EXPECT_EQ(PatternFromStrftime("%d/%m/%Y"), "dd/mm/yyyy");
+  EXPECT_EQ(PatternFromStrftime("%I:%M:%S %p"), "hh:nn:ss am/pm");
+}
+
+class PathMapperTest : public ::testing::Test {
+ protected:
+  TempTree tree_;
+  PathMapper mapper_{tree_.path()};
+};
+
+TEST_F(PathMapperTest, MapsWindowsFormsOntoTheRoot) {
+  const fs::path root = tree_.path();
+  EXPECT_EQ(mapper_.ToHost("c:\\projects\\Quarno\\data"), root / "c/projects/Quarno/data");
+  EXPECT_EQ(mapper_.ToHost("D:\\x\\y.xml"), root / "d/x/y.xml");
+  EXPECT_EQ(mapper_.ToHost("\\TEMP\\RadoveDuvude.log"), root / "c/TEMP/RadoveDuvude.log");
+  EXPECT_EQ(mapper_.ToHost("/var/lib/x\\TEMP\\Listelo"), fs::path("/var/lib/x/TEMP/Listelo"));
+  EXPECT_EQ(mapper_.ToHost("c:\\a\\.\\b\\..\\c"), root / "c/a/c");
+}
+
+TEST_F(PathMapperTest, MatchesExistingNamesWithoutRegardToCase) {
+  fs::create_directories(tree_.path() / "c/windows/Temp/Listelo");
+  EXPECT_EQ(mapper_.ToHost("c:\\WINDOWS\\TEMP\\listelo\\f.xml"),
+            tree_.path() / "c/windows/Temp/Listelo/f.xml");
+  // A component that does not exist is used as written, and so is everything below it.
+  EXPECT_EQ(mapper_.ToHost("c:\\windows\\TEMP\\AS24\\Photos"),
+            tree_.path() / "c/windows/Temp/AS24/Photos");
+  // Accented names match too, whatever their case.
+  fs::create_directories(tree_.path() / fs::path(u8"c/Données"));
+  EXPECT_EQ(mapper_.ToHost("c:\\DONNÉES\\x"), tree_.path() / fs::path(u8"c/Données/x"));
+}
+
+TEST(PathMapperRootTest, RootComesFromTheEnvironment) {
+  MapEnvironment env;
+  env.Set("HOME", "/home/dealer");
+  EXPECT_EQ(PathMapper::FromEnvironment(env).root(), fs::path("/home/dealer/.local/share/listelo"));
+  env.Set("XDG_DATA_HOME", "/data");
+  EXPECT_EQ(PathMapper::FromEnvironment(env).root(), fs::path("/data/listelo"));
+  env.Set("LISTELO_ROOT", "/srv/listelo");
+  EXPECT_EQ(PathMapper::FromEnvironment(env).root(), fs::path("/srv/listelo"));
+}
+
+TEST(WindowsPathPartsTest, SplitsFolderAndName) {
+  EXPECT_EQ(WindowsFolderPart("c:\\a\\b.txt"), "c:\\a");
+  EXPECT_EQ(WindowsFileName("c:\\a\\b.txt"), "b.txt");
+  EXPECT_EQ(WindowsFolderPart("b.txt"), "");
+  EXPECT_EQ(WindowsFileName("b.txt"), "b.txt");
+}
+
+}  // namespace
+}  // namespace listelo

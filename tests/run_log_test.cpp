@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/errors.h"
+#include "app/files.h"
+#include "support/temp_tree.h"
+
+namespace listelo {
+namespace {
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::RunFixture;
+
+constexpr const char* kStamp = "08/12/2026 14:03:09";
+
+TEST(WriteLogTest, ResetCreatesAnEmptyFileAndAnArrowLine) {
+  RunFixture f;
+  f.run().state.export_target = "PARUVENDU";
+  f.run().WriteLog("");
+  const fs::path log = f.HostPath("c:\\windows\\TEMP\\RadoveDuvudePARUVENDU.log");
+  EXPECT_EQ(ReadFile(log), "");
+  EXPECT_EQ(f.window().MemoLines(), std::vector<std::string>{"-> "});
+  EXPECT_EQ(fs::status(log).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(WriteLogTest, LinesCarryTheStampInFileAndMemo) {
+  RunFixture f;
+  f.run().state.export_target = "PARUVENDU";
+  f.run().WriteLog("Avant Aliases");
+  f.run().WriteLog("");  // a reset in the middle of a run
+  f.run().WriteLog("Après Aliases");
+  EXPECT_EQ(ReadFile(f.HostPath("c:\\windows\\temp\\RadoveDuvudePARUVENDU.log")),
+            std::string(kStamp) + " - Après Aliases\r\n");
+  const std::vector<std::string> memo = {std::string("-> ") + kStamp + " - Avant Aliases", "-> ",
+                                         std::string("-> ") + kStamp + " - Après Aliases"};
+  EXPECT_EQ(f.window().MemoLines(), memo);
+}
+
+TEST(WriteLogTest, FollowsTheTargetAndTheWindowsFolder) {
+  RunFixture f;
+  f.run().WriteLog("x");
+  EXPECT_TRUE(fs::exists(f.HostPath("c:\\windows\\TEMP\\RadoveDuvude.log")));
+  f.environment().Unset("Windir");
+  EXPECT_EQ(f.run().LogFileName(), "\\TEMP\\RadoveDuvude.log");
+  fs::create_directories(f.tree().path() / "c" / "TEMP");
+  f.run().WriteLog("y");
+  EXPECT_TRUE(fs::exists(f.tree().path() / "c" / "TEMP" / "RadoveDuvude.log"));
+}
+
+TEST(WriteLogTest, MissingFolderRaisesAndAddsNoMemoLine) {
+  RunFixture f;
+  f.environment().Set("Windir", "c:\\nowhere");
+  EXPECT_THROW(f.run().WriteLog("x"), IoError);
+  EXPECT_TRUE(f.window().MemoLines().empty());
+}
+
+TEST(WriteLogTest, OddBytesAndLongMessagesAreWrittenAsTheyAre) {
+  RunFixture f;
+  std::string message(100000, 'a');
+  message[10] = '\0';
+  message[11] = '\xFF';
+  f.run().WriteLog(message);
+  EXPECT_EQ(ReadFile(f.HostPath("c:\\windows\\TEMP\\RadoveDuvude.log")),
+            std::string(kStamp) + " - " + message + "\r\n");
+}
+
+TEST(FileWritersTest, AppendAndSave) {
+  RunFixture f;
+  AppendLineToFile(f.run(), "c:\\windows\\TEMP\\a.csv", "x;y");
+  AppendLineToFile(f.run(), "c:\\windows\\TEMP\\a.csv", "");
+  EXPECT_EQ(ReadFile(f.HostPath("c:\\windows\\TEMP\\a.csv")), "x;y\r\n\r\n");
+  SaveStringToFile(f.run(), "c:\\windows\\TEMP\\b.xml", "long content");
+  SaveStringToFile(f.run(), "c:\\windows\\TEMP\\b.xml", "");
+  EXPECT_EQ(fs::file_size(f.HostPath("c:\\windows\\TEMP\\b.xml")), 0u);
+  EXPECT_THROW(SaveStringToFile(f.run(), "c:\\missing\\b.xml", "x"), IoError);
+  EXPECT_THROW(AppendLineToFile(f.run(), "c:\\missing\\a.csv", "x"), IoError);
+}
+
+TEST(FileWritersTest, WriteAnsiStringCreatesFoldersAndReplacesWholly) {
+  RunFixture f;
+  const std::string name = "c:\\windows\\TEMP\\AS24\\deep\\0123456789.csv";
+  WriteAnsiStringToFile(f.run(), "first;version;é\r\n", name);
+  WriteAnsiStringToFile(f.run(), "second", name);
+  const fs::path file = f.HostPath(name);
+  EXPECT_EQ(ReadFile(file), "second");
+  EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()), 1);
+  EXPECT_TRUE(f.window().MemoLines().empty());
+}
+
+TEST(FileWritersTest, WriteAnsiStringOverAFolderFailsQuietly) {
+  RunFixture f;
+  fs::create_directories(f.HostPath("c:\\windows\\TEMP\\taken\\x"));
+  WriteAnsiStringToFile(f.run(), "data", "c:\\windows\\TEMP\\taken");
+  EXPECT_TRUE(fs::is_directory(f.HostPath("c:\\windows\\TEMP\\taken")));
+  ASSERT_EQ(f.window().MemoLines().size(), 1u);
+  EXPECT_NE(f.window().MemoLines()[0].find("taken"), std::string::npos);
+  // No temporary file is left beside it.
+  EXPECT_EQ(std::distance(fs::directory_iterator(f.HostPath("c:\\windows\\TEMP")),
+                          fs::directory_iterator()),
+            1);
+}
+
+}  // namespace
+}  // namespace listelo
