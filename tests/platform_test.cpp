@@ -49,6 +49,27 @@ TEST(TextTest, CaseRulesOfTheWesternLocale) {
   EXPECT_FALSE(AnsiSameText("e", "é"));
 }
 
+TEST(TextTest, ReplaceAllIgnoringCase) {
+  struct Case {
+    const char* text;
+    const char* from;
+    const char* to;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"</NomPhoto1><NOMPHOTO1>", "</NomPhoto1>", "</Photo>", "</Photo><NOMPHOTO1>"},
+      {"Peugeot 307 peugeot PEUGEOT ", "peugeot ", "", "307 "},
+      {"Citroén C3", "CITROÉN ", "", "C3"},
+      {"aaa", "aa", "b", "ba"},          // left to right, no overlap
+      {"xAx", "a", "aa", "xaax"},        // the replacement is not searched again
+      {";CLIM;;clim;", ";clim;", ";Climatisation;", ";Climatisation;;Climatisation;"},
+      {"abc", "", "x", "abc"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(AnsiReplaceAllIgnoreCase(c.text, c.from, c.to), c.expected) << c.text;
+  }
+}
+
 TEST(RegionalTest, FormatsThePatternsOfTheProgram) {
   DateTime dt{2026, 3, 7, 9, 5, 4, 12, 6};
   RegionalSettings s;

@@ -162,6 +162,24 @@ bool AnsiSameText(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string AnsiReplaceAllIgnoreCase(std::string_view text, std::string_view from,
+                                     std::string_view to) {
+  if (from.empty()) return std::string(text);
+  const std::string upper_text = AnsiUpperCase(text);
+  const std::string upper_from = AnsiUpperCase(from);
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  for (size_t hit = upper_text.find(upper_from); hit != std::string::npos;
+       hit = upper_text.find(upper_from, pos)) {
+    out.append(text.substr(pos, hit - pos));
+    out.append(to);
+    pos = hit + from.size();
+  }
+  out.append(text.substr(pos));
+  return out;
+}
+
 std::string_view TrimBlanks(std::string_view text) {
   size_t begin = 0;
   size_t end = text.size();

@@ -27,6 +27,11 @@ std::string AnsiUpperCase(std::string_view text);
 std::string AnsiLowerCase(std::string_view text);
 bool AnsiSameText(std::string_view a, std::string_view b);
 
+// Replaces every occurrence of `from`, ignoring letter case, by `to`, scanning left to
+// right; text that a replacement puts in is not searched again. Linear in the text.
+std::string AnsiReplaceAllIgnoreCase(std::string_view text, std::string_view from,
+                                     std::string_view to);
+
 // Blanks and control characters (anything up to and including the space) cut from both
 // ends, as the configuration reader and the field transforms trim.
 std::string_view TrimBlanks(std::string_view text);
