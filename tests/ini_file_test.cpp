@@ -29,13 +29,13 @@ TEST(IniFileTest, PrivateProfileRules) {
     const char* expected;
   };
   const Case cases[] = {
-      {"Options", "PathImages", "c:\\images"},     // blanks dropped, first section wins
-      {"options", "pathimages", "c:\\images"},     // names without regard to case
+      {"Options", "PathImages", "c:\\images"},        // blanks dropped, first section wins
+      {"options", "pathimages", "c:\\images"},        // names without regard to case
       {"Options", "URLImages", "http://x/voimages"},  // matching quotes stripped
       {"Options", "Half", "\"only one quote"},
-      {"Options", "Empty", ""},                    // present but empty: not the default
-      {"Options", "Dup", "first"},                 // first occurrence wins
-      {"Options", "Later", "default"},             // a repeated section is not read
+      {"Options", "Empty", ""},         // present but empty: not the default
+      {"Options", "Dup", "first"},      // first occurrence wins
+      {"Options", "Later", "default"},  // a repeated section is not read
       {"Options", "Missing", "default"},
       {"PARUVENDU", "FlgInfoEquip", ""},
       {"PARUVENDU", "User", "dealer@host"},
@@ -74,7 +74,7 @@ TEST(SwitchRulesTest, ExactComparisons) {
     bool on_unless_zero;
     bool on_only_when_one;
   };
-  const Case cases[] = {{"0", false, false}, {"1", true, true},  {"", true, false},
+  const Case cases[] = {{"0", false, false}, {"1", true, true},    {"", true, false},
                         {"no", true, false}, {"yes", true, false}, {" 1", true, false},
                         {"00", true, false}};
   for (const Case& c : cases) {

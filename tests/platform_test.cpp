@@ -27,10 +27,12 @@ TEST(TextTest, UnknownCharactersAndBrokenUtf8BecomeQuestionMarks) {
     const char* ansi;
   };
   const Case cases[] = {
-      {"\xE2\x88\x9E", "?"},          // infinity sign: not in Windows-1252
-      {"a\xF0\x9F\x9A\x97" "b", "a?b"},  // a car emoji
-      {"\xC3", "?"},                  // sequence cut short
-      {"\xFF\xFE", "??"},             // bytes that never start a sequence
+      {"\xE2\x88\x9E", "?"},  // infinity sign: not in Windows-1252
+      {"a\xF0\x9F\x9A\x97"
+       "b",
+       "a?b"},             // a car emoji
+      {"\xC3", "?"},       // sequence cut short
+      {"\xFF\xFE", "??"},  // bytes that never start a sequence
       {"x\xC3\xA9y", "xéy"},
   };
   for (const Case& c : cases) EXPECT_EQ(Utf8ToAnsi(c.utf8), c.ansi) << c.utf8;
@@ -60,8 +62,8 @@ TEST(TextTest, ReplaceAllIgnoringCase) {
       {"</NomPhoto1><NOMPHOTO1>", "</NomPhoto1>", "</Photo>", "</Photo><NOMPHOTO1>"},
       {"Peugeot 307 peugeot PEUGEOT ", "peugeot ", "", "307 "},
       {"Citroén C3", "CITROÉN ", "", "C3"},
-      {"aaa", "aa", "b", "ba"},          // left to right, no overlap
-      {"xAx", "a", "aa", "xaax"},        // the replacement is not searched again
+      {"aaa", "aa", "b", "ba"},    // left to right, no overlap
+      {"xAx", "a", "aa", "xaax"},  // the replacement is not searched again
       {";CLIM;;clim;", ";clim;", ";Climatisation;", ";Climatisation;;Climatisation;"},
       {"abc", "", "x", "abc"},
   };

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <sys/wait.h>
 
 #include "app/headless.h"
 #include "support/temp_tree.h"

@@ -25,7 +25,9 @@ namespace {
   throw IoError("Erreur d'écriture du fichier " + PathMapper::ToText(file) + " : " + reason);
 }
 
-std::string ErrnoText(int error) { return std::error_code(error, std::generic_category()).message(); }
+std::string ErrnoText(int error) {
+  return std::error_code(error, std::generic_category()).message();
+}
 
 #ifndef _WIN32
 // Writes all of `bytes`, retrying short writes; returns errno on failure, 0 on success.
@@ -51,14 +53,15 @@ void WriteFileBytes(const fs::path& file, std::string_view bytes, FileWriteMode 
                     FilePrivacy privacy) {
 #ifdef _WIN32
   (void)privacy;
-  std::ofstream out(file, std::ios::binary |
-                              (mode == FileWriteMode::kAppend ? std::ios::app : std::ios::trunc));
+  std::ofstream out(
+      file, std::ios::binary | (mode == FileWriteMode::kAppend ? std::ios::app : std::ios::trunc));
   if (!out) FailWrite(file, "ouverture impossible");
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
   if (!out) FailWrite(file, "écriture impossible");
 #else
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == FileWriteMode::kAppend ? O_APPEND : O_TRUNC);
+  int flags =
+      O_WRONLY | O_CREAT | O_CLOEXEC | (mode == FileWriteMode::kAppend ? O_APPEND : O_TRUNC);
   mode_t perms = privacy == FilePrivacy::kOwnerOnly ? 0600 : 0666;
   int fd = ::open(file.c_str(), flags, perms);
   if (fd < 0) FailWrite(file, ErrnoText(errno));
@@ -100,7 +103,8 @@ void ReplaceFileAtomically(const fs::path& file, std::string_view content) {
     FailWrite(file, "remplacement impossible");
   }
 #else
-  std::string pattern = (folder.empty() ? fs::path(".") : folder) / ("." + file.filename().string() + ".XXXXXX");
+  std::string pattern =
+      (folder.empty() ? fs::path(".") : folder) / ("." + file.filename().string() + ".XXXXXX");
   int fd = ::mkstemp(pattern.data());
   if (fd < 0) FailWrite(file, ErrnoText(errno));
   // mkstemp makes the file private; an output file gets the usual permissions.

@@ -11,10 +11,10 @@
 namespace listelo {
 
 enum HeadlessExit : int {
-  kExitFinished = 0,     // RunFinished was set
-  kExitRunError = 1,     // an error ended the run (its text on standard error)
-  kExitBadArguments = 2, // no target, several, or an unknown one
-  kExitUnfinished = 3,   // the target's exporter ended without finishing the run
+  kExitFinished = 0,      // RunFinished was set
+  kExitRunError = 1,      // an error ended the run (its text on standard error)
+  kExitBadArguments = 2,  // no target, several, or an unknown one
+  kExitUnfinished = 3,    // the target's exporter ended without finishing the run
 };
 
 int RunHeadless(const Host& host, const std::vector<std::string>& arguments, std::ostream& out,

@@ -29,9 +29,8 @@ IniFile IniFile::FromText(std::string_view text) {
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       size_t close = line.find(']');
-      std::string name = AnsiUpperCase(TrimBlanks(line.substr(1, close == std::string_view::npos
-                                                                       ? std::string_view::npos
-                                                                       : close - 1)));
+      std::string name = AnsiUpperCase(TrimBlanks(
+          line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
       auto [it, inserted] = ini.sections_.try_emplace(name);
       current = &it->second;
       current_is_first = inserted;

@@ -39,9 +39,9 @@ const std::array<DispatchEntry, 14>& DispatchTable() {
 
 const std::array<const char*, 14>& TargetListItems() {
   static const std::array<const char*, 14> items = {
-      "ParuVendu", "AutoScout24", "SitAutoPro", "TopAnnonces", "LeBonCoin",
-      "InfoPress", "AnnoncesJaunes", "AutoReflex", "LArgus", "AxeCibles",
-      "NeoWebCar", "Rad1", "VPN", "PVO"};
+      "ParuVendu", "AutoScout24",    "SitAutoPro", "TopAnnonces", "LeBonCoin",
+      "InfoPress", "AnnoncesJaunes", "AutoReflex", "LArgus",      "AxeCibles",
+      "NeoWebCar", "Rad1",           "VPN",        "PVO"};
   return items;
 }
 
@@ -80,8 +80,7 @@ void StartExport(Run& run, std::string_view target) {
   RegionalSettings& regional = run.regional();
   std::string separator = run.Config("Options", "DecimalSeparator", "");
   if (!separator.empty()) regional.decimal_separator = separator[0];
-  regional.long_time_format =
-      run.Config("Options", "LongTimeFormat", regional.long_time_format);
+  regional.long_time_format = run.Config("Options", "LongTimeFormat", regional.long_time_format);
 
   run.state.path_images = run.Config("Options", "PathImages", kDefaultPathImages);
   run.state.url_images = run.Config("Options", "URLImages", kDefaultUrlImages);

@@ -103,10 +103,9 @@ class HeadlessWindow : public WindowPort {
   std::ostream* errors_;
   std::vector<std::string> memo_;
   std::array<std::string, 2> labels_ = {"Label1", "Label2"};
-  std::array<std::string, kFieldCount> fields_ = {"vo-images.concession.invalid", "voimages",
-                                                  "********", "www/voimages",
-                                                  "passerelle.concession.invalid", "export",
-                                                  "********", ""};
+  std::array<std::string, kFieldCount> fields_ = {
+      "vo-images.concession.invalid",  "voimages", "********", "www/voimages",
+      "passerelle.concession.invalid", "export",   "********", ""};
   std::string caption_ = "Form1";
   std::string box_caption_ = "Connexion Serveur xxx : ";
   bool start_controls_visible_ = true;

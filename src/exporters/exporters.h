@@ -9,7 +9,7 @@ namespace listelo {
 class Run;
 
 void ExportParuVendu(Run& run, std::string_view target);  // PARUVENDU, AUTOREFLEX
-void ExportAutoScout24(Run& run);                          // AUTOSCOUT24, VPN
+void ExportAutoScout24(Run& run);                         // AUTOSCOUT24, VPN
 void ExportNeoWebCar(Run& run);
 void ExportSitAutoPro(Run& run);  // SITAUTOPRO, LEBONCOIN
 void ExportTopAnnonces(Run& run);

@@ -47,7 +47,8 @@ fs::path MatchComponent(const fs::path& folder, std::string_view name) {
 }  // namespace
 
 PathMapper PathMapper::FromEnvironment(const Environment& env) {
-  if (auto root = env.Get("LISTELO_ROOT"); root && !root->empty()) return PathMapper(FromAnsi(*root));
+  if (auto root = env.Get("LISTELO_ROOT"); root && !root->empty())
+    return PathMapper(FromAnsi(*root));
   if (auto data = env.Get("XDG_DATA_HOME"); data && !data->empty()) {
     return PathMapper(FromAnsi(*data) / "listelo");
   }

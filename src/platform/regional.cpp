@@ -12,10 +12,10 @@
 namespace listelo {
 namespace {
 
-constexpr const char* kShortMonths[] = {"janv.", "févr.", "mars", "avr.", "mai", "juin",
-                                        "juil.", "août", "sept.", "oct.", "nov.", "déc."};
-constexpr const char* kLongMonths[] = {"janvier", "février", "mars",      "avril",
-                                       "mai",     "juin",    "juillet",   "août",
+constexpr const char* kShortMonths[] = {"janv.", "févr.", "mars",  "avr.", "mai",  "juin",
+                                        "juil.", "août",  "sept.", "oct.", "nov.", "déc."};
+constexpr const char* kLongMonths[] = {"janvier",   "février", "mars",     "avril",
+                                       "mai",       "juin",    "juillet",  "août",
                                        "septembre", "octobre", "novembre", "décembre"};
 constexpr const char* kShortDays[] = {"dim.", "lun.", "mar.", "mer.", "jeu.", "ven.", "sam."};
 constexpr const char* kLongDays[] = {"dimanche", "lundi",    "mardi", "mercredi",
@@ -67,19 +67,46 @@ class Formatter {
       }
       size_t n = CountRun(p, i);
       switch (lower) {
-        case 'd': FormatDay(n, out, depth); break;
-        case 'm': FormatMonthOrMinute(n, out); break;
-        case 'y': n <= 2 ? AppendNumber(out, when_.year % 100, 2) : AppendNumber(out, when_.year, 4); break;
-        case 'h': AppendNumber(out, when_.hour, n >= 2 ? 2 : 1); after_hour_ = true; i += n; continue;
-        case 'n': AppendNumber(out, when_.minute, n >= 2 ? 2 : 1); break;
-        case 's': AppendNumber(out, when_.second, n >= 2 ? 2 : 1); break;
-        case 'z': AppendNumber(out, when_.millisecond, n >= 3 ? 3 : 1); break;
-        case 't':
-          if (depth < 2) Format(n >= 2 ? settings_.long_time_format : settings_.short_time_format, out, depth + 1);
+        case 'd':
+          FormatDay(n, out, depth);
           break;
-        case '/': out.append(n, settings_.date_separator); i += n; continue;
-        case ':': out.append(n, settings_.time_separator); i += n; continue;
-        default: out.append(p.substr(i, n)); i += n; continue;
+        case 'm':
+          FormatMonthOrMinute(n, out);
+          break;
+        case 'y':
+          n <= 2 ? AppendNumber(out, when_.year % 100, 2) : AppendNumber(out, when_.year, 4);
+          break;
+        case 'h':
+          AppendNumber(out, when_.hour, n >= 2 ? 2 : 1);
+          after_hour_ = true;
+          i += n;
+          continue;
+        case 'n':
+          AppendNumber(out, when_.minute, n >= 2 ? 2 : 1);
+          break;
+        case 's':
+          AppendNumber(out, when_.second, n >= 2 ? 2 : 1);
+          break;
+        case 'z':
+          AppendNumber(out, when_.millisecond, n >= 3 ? 3 : 1);
+          break;
+        case 't':
+          if (depth < 2)
+            Format(n >= 2 ? settings_.long_time_format : settings_.short_time_format, out,
+                   depth + 1);
+          break;
+        case '/':
+          out.append(n, settings_.date_separator);
+          i += n;
+          continue;
+        case ':':
+          out.append(n, settings_.time_separator);
+          i += n;
+          continue;
+        default:
+          out.append(p.substr(i, n));
+          i += n;
+          continue;
       }
       after_hour_ = false;
       i += n;
@@ -89,12 +116,24 @@ class Formatter {
  private:
   void FormatDay(size_t n, std::string& out, int depth) {
     switch (n) {
-      case 1: AppendNumber(out, when_.day, 1); break;
-      case 2: AppendNumber(out, when_.day, 2); break;
-      case 3: out += kShortDays[when_.day_of_week % 7]; break;
-      case 4: out += kLongDays[when_.day_of_week % 7]; break;
-      case 5: if (depth < 2) Format(settings_.short_date_format, out, depth + 1); break;
-      default: if (depth < 2) Format(settings_.long_date_format, out, depth + 1); break;
+      case 1:
+        AppendNumber(out, when_.day, 1);
+        break;
+      case 2:
+        AppendNumber(out, when_.day, 2);
+        break;
+      case 3:
+        out += kShortDays[when_.day_of_week % 7];
+        break;
+      case 4:
+        out += kLongDays[when_.day_of_week % 7];
+        break;
+      case 5:
+        if (depth < 2) Format(settings_.short_date_format, out, depth + 1);
+        break;
+      default:
+        if (depth < 2) Format(settings_.long_date_format, out, depth + 1);
+        break;
     }
   }
 
@@ -104,10 +143,14 @@ class Formatter {
       return;
     }
     int m = (when_.month + 11) % 12;
-    if (n == 1) AppendNumber(out, when_.month, 1);
-    else if (n == 2) AppendNumber(out, when_.month, 2);
-    else if (n == 3) out += kShortMonths[m];
-    else out += kLongMonths[m];
+    if (n == 1)
+      AppendNumber(out, when_.month, 1);
+    else if (n == 2)
+      AppendNumber(out, when_.month, 2);
+    else if (n == 3)
+      out += kShortMonths[m];
+    else
+      out += kLongMonths[m];
   }
 
   const DateTime& when_;
@@ -130,8 +173,10 @@ std::string PatternFromStrftime(std::string_view format) {
     if (format[i] != '%' || i + 1 == format.size()) {
       char c = format[i];
       bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-      if (letter) out += std::string("\"") + c + "\"";
-      else out += c;
+      if (letter)
+        out += std::string("\"") + c + "\"";
+      else
+        out += c;
       continue;
     }
     char spec = format[++i];
@@ -140,27 +185,72 @@ std::string PatternFromStrftime(std::string_view format) {
       spec = format[++i];
     }
     switch (spec) {
-      case 'H': case 'I': out += "hh"; break;
-      case 'k': case 'l': out += "h"; break;
-      case 'M': out += "nn"; break;
-      case 'S': out += "ss"; break;
-      case 'p': case 'P': out += "am/pm"; break;
-      case 'T': out += "hh:nn:ss"; break;
-      case 'R': out += "hh:nn"; break;
-      case 'r': out += "hh:nn:ss am/pm"; break;
-      case 'd': out += "dd"; break;
-      case 'e': out += "d"; break;
-      case 'm': out += "mm"; break;
-      case 'y': out += "yy"; break;
-      case 'Y': out += "yyyy"; break;
-      case 'D': out += "mm/dd/yy"; break;
-      case 'F': out += "yyyy-mm-dd"; break;
-      case 'b': case 'h': out += "mmm"; break;
-      case 'B': out += "mmmm"; break;
-      case 'a': out += "ddd"; break;
-      case 'A': out += "dddd"; break;
-      case '%': out += '%'; break;
-      default: break;
+      case 'H':
+      case 'I':
+        out += "hh";
+        break;
+      case 'k':
+      case 'l':
+        out += "h";
+        break;
+      case 'M':
+        out += "nn";
+        break;
+      case 'S':
+        out += "ss";
+        break;
+      case 'p':
+      case 'P':
+        out += "am/pm";
+        break;
+      case 'T':
+        out += "hh:nn:ss";
+        break;
+      case 'R':
+        out += "hh:nn";
+        break;
+      case 'r':
+        out += "hh:nn:ss am/pm";
+        break;
+      case 'd':
+        out += "dd";
+        break;
+      case 'e':
+        out += "d";
+        break;
+      case 'm':
+        out += "mm";
+        break;
+      case 'y':
+        out += "yy";
+        break;
+      case 'Y':
+        out += "yyyy";
+        break;
+      case 'D':
+        out += "mm/dd/yy";
+        break;
+      case 'F':
+        out += "yyyy-mm-dd";
+        break;
+      case 'b':
+      case 'h':
+        out += "mmm";
+        break;
+      case 'B':
+        out += "mmmm";
+        break;
+      case 'a':
+        out += "ddd";
+        break;
+      case 'A':
+        out += "dddd";
+        break;
+      case '%':
+        out += '%';
+        break;
+      default:
+        break;
     }
   }
   return out;
