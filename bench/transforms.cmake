@@ -1,0 +1,2 @@
+add_executable(transforms_bench transforms_bench.cpp)
+target_link_libraries(transforms_bench PRIVATE listelo_core)

@@ -1,0 +1,101 @@
+#include "transforms/markup.h"
+
+#include <algorithm>
+
+namespace listelo {
+namespace {
+
+// The text under rewrite is kept as `out_` (what lies before the last removal,
+// rewritten) followed by the untouched rest of the original text, `text_` from `in_` on.
+// Positions below are positions in that concatenation. Each removal only changes the
+// concatenation at and after the start marker it found, so the next search for a start
+// marker can begin where one could straddle that place: text before it held none. That
+// keeps every search of the original text moving forwards.
+class SpanRemover {
+ public:
+  SpanRemover(std::string_view text, std::string_view start_marker, std::string_view end_marker,
+              std::string_view replacement)
+      : text_(text), start_(start_marker), end_(end_marker), replacement_(replacement) {
+    out_.reserve(text.size());
+  }
+
+  std::string Run() {
+    size_t from = 0;  // no start marker begins before this position
+    for (;;) {
+      const size_t start = Find(start_, from);
+      if (start == kNone) break;
+      const size_t end = Find(end_, start);
+      if (end == kNone) break;
+      if (!Replace(start, end + end_.size())) break;
+      from = start - std::min(start, start_.size() - 1);
+    }
+    out_.append(text_.substr(in_));
+    return std::move(out_);
+  }
+
+ private:
+  static constexpr size_t kNone = std::string_view::npos;
+  static constexpr int kSelfFedLimit = 1000;
+
+  // The first occurrence of `marker` that begins at or after `from`.
+  size_t Find(std::string_view marker, size_t from) const {
+    const size_t seam = out_.size();
+    if (from < seam) {
+      // Occurrences inside out_ come before those that straddle the seam.
+      if (size_t hit = out_.find(marker, from); hit != std::string::npos) return hit;
+      const size_t first = std::max(from, seam - std::min(seam, marker.size() - 1));
+      for (size_t at = first; at < seam; ++at) {
+        if (StraddlesAt(marker, at)) return at;
+      }
+      from = seam;
+    }
+    const size_t hit = text_.find(marker, in_ + (from - seam));
+    return hit == kNone ? kNone : hit - in_ + seam;
+  }
+
+  // Whether `marker` begins at `at` (inside out_) and runs on into the rest.
+  bool StraddlesAt(std::string_view marker, size_t at) const {
+    const size_t in_out = out_.size() - at;
+    if (in_ + (marker.size() - in_out) > text_.size()) return false;
+    return out_.compare(at, in_out, marker.substr(0, in_out)) == 0 &&
+           text_.substr(in_, marker.size() - in_out) == marker.substr(in_out);
+  }
+
+  // Replaces [begin, end) by the replacement. False, without a change, once too many
+  // removals took nothing of the rest and did not shorten the text: only those can go on
+  // forever, feeding on what the replacement puts in.
+  bool Replace(size_t begin, size_t end) {
+    if (begin > out_.size()) {
+      const size_t take = begin - out_.size();
+      out_.append(text_.substr(in_, take));
+      in_ += take;
+    }
+    if (end <= out_.size()) {
+      if (replacement_.size() >= end - begin && ++self_fed_ > kSelfFedLimit) return false;
+      out_.replace(begin, end - begin, replacement_);
+      return true;
+    }
+    in_ += end - out_.size();
+    out_.resize(begin);
+    out_.append(replacement_);
+    return true;
+  }
+
+  std::string_view text_;
+  std::string_view start_;
+  std::string_view end_;
+  std::string_view replacement_;
+  std::string out_;
+  size_t in_ = 0;
+  int self_fed_ = 0;
+};
+
+}  // namespace
+
+std::string RemoveSpans(std::string_view text, std::string_view start_marker,
+                        std::string_view end_marker, std::string_view replacement) {
+  if (start_marker.empty() || end_marker.empty()) return std::string(text);
+  return SpanRemover(text, start_marker, end_marker, replacement).Run();
+}
+
+}  // namespace listelo
