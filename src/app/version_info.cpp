@@ -71,9 +71,14 @@ std::optional<std::vector<std::pair<std::string, std::string>>> FindVersionStrin
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& file_name) {
   std::ifstream in(file_name, std::ios::binary);
   if (!in) return std::nullopt;
-  std::string bytes(std::istreambuf_iterator<char>(in), {});
-  if (in.bad()) return std::nullopt;
-  return bytes;
+  try {
+    // A read error (a folder opens, then fails to read) is raised by the stream buffer.
+    std::string bytes(std::istreambuf_iterator<char>(in), {});
+    if (in.bad()) return std::nullopt;
+    return bytes;
+  } catch (const std::ios_base::failure&) {
+    return std::nullopt;
+  }
 }
 
 }  // namespace
