@@ -214,8 +214,9 @@ void MainWindow::SetStartControlsVisible(bool visible) {
 void MainWindow::ProcessEvents() { QCoreApplication::processEvents(); }
 
 void MainWindow::ShowError(const std::string& message) {
+  // Before the window first shows (an unattended run), the box centres on the screen.
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Listelo"), FromAnsi(message),
-                  QMessageBox::Ok, this);
+                  QMessageBox::Ok, isVisible() ? this : nullptr);
   box.setObjectName(QStringLiteral("ErrorBox"));
   box.exec();
 }
