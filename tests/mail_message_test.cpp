@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
+#include <string>
 
 #include "delivery/mail_message.h"
 

@@ -1,6 +1,7 @@
 #include "delivery/mail.h"
 
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 
