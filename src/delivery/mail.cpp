@@ -30,8 +30,6 @@ constexpr const char* kDefaultSubject = "NeoWebCar : fichier pour mise à jour";
 constexpr const char* kPrivateMailbox = "suivi.exports@concession.invalid";
 
 constexpr const char* kContentType = "text/html;charset=iso-8859-15";
-constexpr long kConnectTimeoutSeconds = 30;
-constexpr long kResponseTimeoutSeconds = 60;
 
 // A whole number as the configuration's conversions read it: an optional sign and
 // decimal digits, within the range of an int.
@@ -65,8 +63,8 @@ SmtpSettings ReadSmtpSettings(const Run& run) {
   smtp.authenticate = run.Config(kMail, "AuthType", "") != "none";
   smtp.start_tls = OnOnlyWhenOne(run.Config(kInfo, "StartTLS", "0"));
   smtp.helo_name = LocalHostName();
-  smtp.connect_timeout_seconds = Seconds(run, "ConnectTimeout", kConnectTimeoutSeconds);
-  smtp.response_timeout_seconds = Seconds(run, "ReadTimeout", kResponseTimeoutSeconds);
+  smtp.connect_timeout_seconds = Seconds(run, "ConnectTimeout", smtp.connect_timeout_seconds);
+  smtp.response_timeout_seconds = Seconds(run, "ReadTimeout", smtp.response_timeout_seconds);
   return smtp;
 }
 

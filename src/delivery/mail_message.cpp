@@ -138,7 +138,7 @@ bool IsQLiteral(unsigned char c) {
          c == '*' || c == '+' || c == '-' || c == '/';
 }
 
-// The bytes in `charset` cut into characters (one byte each, or one UTF-8 sequence).
+// Bytes cut into characters: one byte each, or one UTF-8 sequence each.
 std::vector<std::string> Characters(std::string_view bytes, bool utf8) {
   std::vector<std::string> chars;
   for (unsigned char c : bytes) {
