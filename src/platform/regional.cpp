@@ -179,12 +179,13 @@ std::string PatternFromStrftime(std::string_view format) {
         out += c;
       continue;
     }
-    char spec = format[++i];
-    while ((spec == 'E' || spec == 'O' || spec == '-' || spec == '_' || spec == '0') &&
+    char conversion = format[++i];
+    while ((conversion == 'E' || conversion == 'O' || conversion == '-' || conversion == '_' ||
+            conversion == '0') &&
            i + 1 < format.size()) {
-      spec = format[++i];
+      conversion = format[++i];
     }
-    switch (spec) {
+    switch (conversion) {
       case 'H':
       case 'I':
         out += "hh";
