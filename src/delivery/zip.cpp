@@ -138,8 +138,6 @@ std::optional<zip_int64_t> UpdateTarget(zip_t* archive, const FoundFile& file) {
   return index;
 }
 
-std::string Quoted(std::string_view path) { return "\"" + std::string(path) + "\""; }
-
 }  // namespace
 
 TZip::TZip(Run& run)
@@ -170,7 +168,7 @@ void TZip::OpenArchive(std::string_view path) {
     std::ofstream out(host, std::ios::binary | std::ios::trunc);
     out.write(empty.data(), static_cast<std::streamsize>(empty.size()));
     out.close();
-    if (!out) throw ZipException("Unable to create \r\n" + Quoted(archive_path_));
+    if (!out) throw ZipException("Unable to create \r\n" + QuotedPath(archive_path_));
   }
   ZipHandle archive = OpenZipArchive(host, archive_path_, ZIP_RDONLY);
   entry_names_ = ZipEntryNames(archive.get());
@@ -205,7 +203,7 @@ int TZip::AddFiles() {
 
   progress.emplace(progress_, window_, total_bytes);
   auto fail = [&](zip_error_t* error) -> ZipException {
-    return ZipException(Quoted(archive_path_) + "\r\n" + ZipErrorText(error));
+    return ZipException(QuotedPath(archive_path_) + "\r\n" + ZipErrorText(error));
   };
   for (const auto& [file, target] : updates) {
     sources.push_back(std::make_unique<PackedFileSource>(*progress, file->host, file->name,
@@ -247,7 +245,7 @@ int TZip::AddFiles() {
     for (const auto& source : sources) {
       if (source->failed()) reason += " (" + PathMapper::ToText(source->host()) + ")";
     }
-    throw ZipException(Quoted(archive_path_) + "\r\n" + reason);
+    throw ZipException(QuotedPath(archive_path_) + "\r\n" + reason);
   }
   archive.release();  // closed and freed by zip_close
   progress.reset();

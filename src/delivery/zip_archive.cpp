@@ -45,13 +45,11 @@ EndRecord FindEndRecord(const fs::path& host) {
   return EndRecord::kMissing;
 }
 
-std::string Quoted(std::string_view path) { return "\"" + std::string(path) + "\""; }
-
 [[noreturn]] void RaiseOpenError(const fs::path& host, std::string_view shown_path, int code) {
   if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS || code == ZIP_ER_MULTIDISK) {
     switch (FindEndRecord(host)) {
       case EndRecord::kMissing:
-        throw ZipException(Quoted(shown_path) + "\r\nis not a valid Zip file.");
+        throw ZipException(QuotedPath(shown_path) + "\r\nis not a valid Zip file.");
       case EndRecord::kMultiDisk:
         throw ZipException(
             "Cannot Add, Delete or Extract from a multiple disk Zip file...\r\n"
@@ -64,7 +62,7 @@ std::string Quoted(std::string_view path) { return "\"" + std::string(path) + "\
   zip_error_init_with_code(&error, code);
   std::string reason = ZipErrorText(&error);
   zip_error_fini(&error);
-  throw ZipException(Quoted(shown_path) + "\r\n" + reason);
+  throw ZipException(QuotedPath(shown_path) + "\r\n" + reason);
 }
 
 }  // namespace
@@ -73,6 +71,15 @@ std::string EmptyZipArchive() {
   std::string record(kEndRecordSize, '\0');
   record.replace(0, 4, "PK\x05\x06");
   return record;
+}
+
+std::string QuotedPath(std::string_view path) {
+  std::string quoted;
+  quoted.reserve(path.size() + 2);
+  quoted += '"';
+  quoted += path;
+  quoted += '"';
+  return quoted;
 }
 
 std::string ZipErrorText(zip_error_t* error) { return Utf8ToAnsi(zip_error_strerror(error)); }

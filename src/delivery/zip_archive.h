@@ -28,6 +28,9 @@ using ZipSourceHandle = std::unique_ptr<zip_source_t, ZipSourceFree>;
 // The zip end record of an archive without entries: signature, then 18 zero bytes.
 std::string EmptyZipArchive();
 
+// A path between double quotes, as the messages show it.
+std::string QuotedPath(std::string_view path);
+
 // libzip's text for an error, as Windows-1252.
 std::string ZipErrorText(zip_error_t* error);
 
