@@ -138,6 +138,50 @@ std::optional<zip_int64_t> UpdateTarget(zip_t* archive, const FoundFile& file) {
   return index;
 }
 
+// Puts `file` into the archive in place of entry `target` (-1: as a new entry), deflated
+// at the highest level. False, with the archive's error set, when libzip refuses.
+bool StageFile(zip_t* archive, PackedFileSource& packed, const FoundFile& file,
+               zip_int64_t target) {
+  ZipSourceHandle source(packed.Create(archive));
+  if (!source) return false;
+  zip_int64_t index = target;
+  if (index < 0) {
+    index = zip_file_add(archive, file.entry_name.c_str(), source.get(), ZIP_FL_ENC_UTF_8);
+  } else if (zip_file_replace(archive, static_cast<zip_uint64_t>(index), source.get(), 0) != 0) {
+    index = -1;
+  }
+  if (index < 0) return false;
+  source.release();  // the archive owns it now
+  const auto entry = static_cast<zip_uint64_t>(index);
+  return zip_set_file_compression(archive, entry, ZIP_CM_DEFLATE, kCompressionLevel) == 0 &&
+         zip_file_set_mtime(archive, entry, file.mtime, 0) == 0 &&
+         zip_file_set_external_attributes(archive, entry, 0, ZIP_OPSYS_DOS, kDosArchiveAttribute) ==
+             0;
+}
+
+// The drive of a "x:\..." or "\..." path must be there; on hosts without drives, the
+// folder that stands for it.
+void CheckDrive(const PathMapper& paths, std::string_view path) {
+  std::string drive_root;
+  if (path.size() >= 2 && path[1] == ':') {
+    drive_root = std::string(path.substr(0, 2)) + "\\";
+  } else if (path.starts_with('\\')) {
+    drive_root = "\\";
+  }
+  std::error_code ec;
+  if (!drive_root.empty() && !fs::is_directory(paths.ToHost(drive_root), ec)) {
+    throw ZipException("Unable to access the selected drive!");
+  }
+}
+
+void CreateEmptyArchive(const fs::path& host, std::string_view shown_path) {
+  const std::string empty = EmptyZipArchive();
+  std::ofstream out(host, std::ios::binary | std::ios::trunc);
+  out.write(empty.data(), static_cast<std::streamsize>(empty.size()));
+  out.close();
+  if (!out) throw ZipException("Unable to create \r\n" + QuotedPath(shown_path));
+}
+
 }  // namespace
 
 TZip::TZip(Run& run)
@@ -150,26 +194,10 @@ void TZip::OpenArchive(std::string_view path) {
   archive_path_ = std::string(path);
   if (archive_path_.empty()) return;
 
-  // The drive must be there; on hosts without drives, the folder that stands for it.
-  std::string drive_root;
-  if (path.size() >= 2 && path[1] == ':') {
-    drive_root = std::string(path.substr(0, 2)) + "\\";
-  } else if (path[0] == '\\') {
-    drive_root = "\\";
-  }
-  std::error_code ec;
-  if (!drive_root.empty() && !fs::is_directory(paths_.ToHost(drive_root), ec)) {
-    throw ZipException("Unable to access the selected drive!");
-  }
-
+  CheckDrive(paths_, archive_path_);
   const fs::path host = paths_.ToHost(archive_path_);
-  if (!fs::is_regular_file(host, ec)) {
-    const std::string empty = EmptyZipArchive();
-    std::ofstream out(host, std::ios::binary | std::ios::trunc);
-    out.write(empty.data(), static_cast<std::streamsize>(empty.size()));
-    out.close();
-    if (!out) throw ZipException("Unable to create \r\n" + QuotedPath(archive_path_));
-  }
+  std::error_code ec;
+  if (!fs::is_regular_file(host, ec)) CreateEmptyArchive(host, archive_path_);
   ZipHandle archive = OpenZipArchive(host, archive_path_, ZIP_RDONLY);
   entry_names_ = ZipEntryNames(archive.get());
 }
@@ -202,36 +230,12 @@ int TZip::AddFiles() {
   if (updates.empty()) return 0;  // nothing written: the archive stays as it is
 
   progress.emplace(progress_, window_, total_bytes);
-  auto fail = [&](zip_error_t* error) -> ZipException {
-    return ZipException(QuotedPath(archive_path_) + "\r\n" + ZipErrorText(error));
-  };
   for (const auto& [file, target] : updates) {
     sources.push_back(std::make_unique<PackedFileSource>(*progress, file->host, file->name,
                                                          file->size, file->mtime));
-    zip_error_t error;
-    zip_error_init(&error);
-    ZipSourceHandle source = sources.back()->Create(&error);
-    if (!source) {
-      ZipException failure = fail(&error);
-      zip_error_fini(&error);
-      throw failure;
-    }
-    zip_error_fini(&error);
-    zip_int64_t index = target;
-    if (index < 0) {
-      index = zip_file_add(archive.get(), file->entry_name.c_str(), source.get(), ZIP_FL_ENC_UTF_8);
-    } else if (zip_file_replace(archive.get(), static_cast<zip_uint64_t>(index), source.get(), 0) !=
-               0) {
-      index = -1;
-    }
-    if (index < 0) throw fail(zip_get_error(archive.get()));
-    source.release();  // the archive owns it now
-    const auto entry = static_cast<zip_uint64_t>(index);
-    if (zip_set_file_compression(archive.get(), entry, ZIP_CM_DEFLATE, kCompressionLevel) != 0 ||
-        zip_file_set_mtime(archive.get(), entry, file->mtime, 0) != 0 ||
-        zip_file_set_external_attributes(archive.get(), entry, 0, ZIP_OPSYS_DOS,
-                                         kDosArchiveAttribute) != 0) {
-      throw fail(zip_get_error(archive.get()));
+    if (!StageFile(archive.get(), *sources.back(), *file, target)) {
+      throw ZipException(QuotedPath(archive_path_) + "\r\n" +
+                         ZipErrorText(zip_get_error(archive.get())));
     }
   }
 

@@ -59,8 +59,8 @@ PackedFileSource::PackedFileSource(PackingProgress& progress, std::filesystem::p
 
 PackedFileSource::~PackedFileSource() { zip_error_fini(&error_); }
 
-ZipSourceHandle PackedFileSource::Create(zip_error_t* error) {
-  return ZipSourceHandle(zip_source_function_create(&PackedFileSource::Callback, this, error));
+ZipSourceHandle PackedFileSource::Create(zip_t* archive) {
+  return ZipSourceHandle(zip_source_function(archive, &PackedFileSource::Callback, this));
 }
 
 zip_int64_t PackedFileSource::Callback(void* state, void* data, zip_uint64_t length,

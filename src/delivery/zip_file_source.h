@@ -60,8 +60,9 @@ class PackedFileSource {
   PackedFileSource(const PackedFileSource&) = delete;
   PackedFileSource& operator=(const PackedFileSource&) = delete;
 
-  // A new libzip source reading this file; null with `error` set when libzip refuses.
-  ZipSourceHandle Create(zip_error_t* error);
+  // A new libzip source reading this file, for `archive`; null with the archive's error
+  // set when libzip refuses.
+  ZipSourceHandle Create(zip_t* archive);
 
   // True once reading the file failed (not counting a cancel).
   bool failed() const { return failed_; }
