@@ -1,0 +1,262 @@
+#include "delivery/zip.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <optional>
+#include <utility>
+
+#include "app/run.h"
+#include "app/window_port.h"
+#include "delivery/zip_archive.h"
+#include "delivery/zip_file_source.h"
+#include "delivery/zip_wildcard.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace listelo {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kCompressionLevel = 9;
+// MS-DOS attributes of a plain file ("archive" set), as the archives always carried.
+constexpr zip_uint32_t kDosArchiveAttribute = 0x20;
+
+// A file that a specification names, as it stood when the specifications were read.
+struct FoundFile {
+  fs::path host;
+  std::string name;        // Windows-1252, for the progress sink
+  std::string entry_name;  // UTF-8, as stored in the archive
+  std::uint64_t size = 0;
+  std::time_t mtime = 0;
+};
+
+bool IsHiddenOrSystem(const fs::path& host) {
+#ifdef _WIN32
+  const DWORD attributes = GetFileAttributesW(host.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+#else
+  return host.filename().native().starts_with('.');
+#endif
+}
+
+std::time_t ModificationTime(const fs::path& host, std::error_code& ec) {
+  const auto written = fs::last_write_time(host, ec);
+  if (ec) return 0;
+  return std::chrono::system_clock::to_time_t(
+      std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+          std::chrono::file_clock::to_sys(written)));
+}
+
+// The file at `host` when it is one to pack: a regular file (a link to one counts),
+// neither hidden nor a system file.
+std::optional<FoundFile> PackableFile(const fs::path& host) {
+  std::error_code ec;
+  if (!fs::is_regular_file(host, ec) || IsHiddenOrSystem(host)) return std::nullopt;
+  FoundFile file;
+  file.host = host;
+  file.name = PathMapper::ToText(host.filename());
+#ifdef _WIN32
+  file.entry_name = AnsiToUtf8(file.name);
+#else
+  file.entry_name = host.filename().string();
+#endif
+  file.size = fs::file_size(host, ec);
+  if (ec) return std::nullopt;
+  file.mtime = ModificationTime(host, ec);
+  if (ec) return std::nullopt;
+  return file;
+}
+
+// The folder part of a specification, ready to map; "\" for "\x.txt", "." for "x.txt".
+std::string SpecFolder(std::string_view spec) {
+  std::string_view folder = WindowsFolderPart(spec);
+  if (!folder.empty()) return std::string(folder);
+  if (!spec.empty() && (spec[0] == '\\' || spec[0] == '/')) return std::string(spec.substr(0, 1));
+  return ".";
+}
+
+// The files of one folder whose names match `pattern`, in name order. Sub-folders are
+// not entered.
+void AddMatchingFiles(const fs::path& folder, std::string_view pattern,
+                      std::vector<FoundFile>& found) {
+  std::vector<fs::path> matches;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (MatchesWindowsPattern(pattern, PathMapper::ToText(it->path().filename()))) {
+      matches.push_back(it->path());
+    }
+  }
+  std::sort(matches.begin(), matches.end());
+  for (const fs::path& match : matches) {
+    if (auto file = PackableFile(match)) found.push_back(std::move(*file));
+  }
+}
+
+// Every file that the specifications name, once per bare name: archive names are
+// unique, and the first specification that names a file wins.
+std::vector<FoundFile> FindFiles(const PathMapper& paths, const std::vector<std::string>& specs) {
+  std::vector<FoundFile> found;
+  for (const std::string& spec : specs) {
+    const std::string_view name = WindowsFileName(spec);
+    if (name.empty()) continue;
+    if (HasWildcards(name)) {
+      AddMatchingFiles(paths.ToHost(SpecFolder(spec)), name, found);
+    } else if (auto file = PackableFile(paths.ToHost(spec))) {
+      found.push_back(std::move(*file));
+    }
+  }
+  std::vector<FoundFile> unique;
+  for (FoundFile& file : found) {
+    const bool taken = std::any_of(unique.begin(), unique.end(), [&](const FoundFile& other) {
+      return AnsiSameText(other.name, file.name);
+    });
+    if (!taken) unique.push_back(std::move(file));
+  }
+  return unique;
+}
+
+// Entries keep the time in MS-DOS form, to the even second below.
+std::time_t DosTimeResolution(std::time_t t) { return t - (t % 2 + 2) % 2; }
+
+// The index of the entry that `file` replaces, -1 when it is new, or nullopt when the
+// archive already holds it at least as new (an update leaves such entries alone).
+std::optional<zip_int64_t> UpdateTarget(zip_t* archive, const FoundFile& file) {
+  const zip_int64_t index = zip_name_locate(archive, file.entry_name.c_str(), ZIP_FL_NOCASE);
+  if (index < 0) return -1;
+  zip_stat_t stat;
+  if (zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &stat) == 0 &&
+      (stat.valid & ZIP_STAT_MTIME) != 0 && DosTimeResolution(file.mtime) <= stat.mtime) {
+    return std::nullopt;
+  }
+  return index;
+}
+
+// Puts `file` into the archive in place of entry `target` (-1: as a new entry), deflated
+// at the highest level. False, with the archive's error set, when libzip refuses.
+bool StageFile(zip_t* archive, PackedFileSource& packed, const FoundFile& file,
+               zip_int64_t target) {
+  ZipSourceHandle source(packed.Create(archive));
+  if (!source) return false;
+  zip_int64_t index = target;
+  if (index < 0) {
+    index = zip_file_add(archive, file.entry_name.c_str(), source.get(), ZIP_FL_ENC_UTF_8);
+  } else if (zip_file_replace(archive, static_cast<zip_uint64_t>(index), source.get(), 0) != 0) {
+    index = -1;
+  }
+  if (index < 0) return false;
+  source.release();  // the archive owns it now
+  const auto entry = static_cast<zip_uint64_t>(index);
+  return zip_set_file_compression(archive, entry, ZIP_CM_DEFLATE, kCompressionLevel) == 0 &&
+         zip_file_set_mtime(archive, entry, file.mtime, 0) == 0 &&
+         zip_file_set_external_attributes(archive, entry, 0, ZIP_OPSYS_DOS, kDosArchiveAttribute) ==
+             0;
+}
+
+// The drive of a "x:\..." or "\..." path must be there; on hosts without drives, the
+// folder that stands for it.
+void CheckDrive(const PathMapper& paths, std::string_view path) {
+  std::string drive_root;
+  if (path.size() >= 2 && path[1] == ':') {
+    drive_root = std::string(path.substr(0, 2)) + "\\";
+  } else if (path.starts_with('\\')) {
+    drive_root = "\\";
+  }
+  std::error_code ec;
+  if (!drive_root.empty() && !fs::is_directory(paths.ToHost(drive_root), ec)) {
+    throw ZipException("Unable to access the selected drive!");
+  }
+}
+
+void CreateEmptyArchive(const fs::path& host, std::string_view shown_path) {
+  const std::string empty = EmptyZipArchive();
+  std::ofstream out(host, std::ios::binary | std::ios::trunc);
+  out.write(empty.data(), static_cast<std::streamsize>(empty.size()));
+  out.close();
+  if (!out) throw ZipException("Unable to create \r\n" + QuotedPath(shown_path));
+}
+
+}  // namespace
+
+TZip::TZip(Run& run)
+    : paths_(run.paths()), progress_(run.window().Progress()), window_(&run.window()) {}
+
+TZip::TZip(const PathMapper& paths, ProgressSink& progress) : paths_(paths), progress_(progress) {}
+
+void TZip::OpenArchive(std::string_view path) {
+  entry_names_.clear();
+  archive_path_ = std::string(path);
+  if (archive_path_.empty()) return;
+
+  CheckDrive(paths_, archive_path_);
+  const fs::path host = paths_.ToHost(archive_path_);
+  std::error_code ec;
+  if (!fs::is_regular_file(host, ec)) CreateEmptyArchive(host, archive_path_);
+  ZipHandle archive = OpenZipArchive(host, archive_path_, ZIP_RDONLY);
+  entry_names_ = ZipEntryNames(archive.get());
+}
+
+int TZip::AddFiles() {
+  if (archive_path_.empty()) {
+    throw ZipException(
+        "A Zip file must be openned or created before\r\n"
+        "Adding, Deleting or Extracting files.");
+  }
+  const std::vector<std::string> specs = std::exchange(file_specs_, {});
+  if (specs.empty()) return 0;
+  const std::vector<FoundFile> files = FindFiles(paths_, specs);
+
+  // The progress and the sources are declared before the archive: libzip calls them
+  // until the archive handle is gone.
+  std::optional<PackingProgress> progress;
+  std::vector<std::unique_ptr<PackedFileSource>> sources;
+  const fs::path host = paths_.ToHost(archive_path_);
+  ZipHandle archive = OpenZipArchive(host, archive_path_, 0);
+
+  std::vector<std::pair<const FoundFile*, zip_int64_t>> updates;
+  std::uint64_t total_bytes = 0;
+  for (const FoundFile& file : files) {
+    if (auto target = UpdateTarget(archive.get(), file)) {
+      updates.emplace_back(&file, *target);
+      total_bytes += file.size;
+    }
+  }
+  if (updates.empty()) return 0;  // nothing written: the archive stays as it is
+
+  progress.emplace(progress_, window_, total_bytes);
+  for (const auto& [file, target] : updates) {
+    sources.push_back(std::make_unique<PackedFileSource>(*progress, file->host, file->name,
+                                                         file->size, file->mtime));
+    if (!StageFile(archive.get(), *sources.back(), *file, target)) {
+      throw ZipException(QuotedPath(archive_path_) + "\r\n" +
+                         ZipErrorText(zip_get_error(archive.get())));
+    }
+  }
+
+  zip_register_cancel_callback_with_state(archive.get(), &PackingProgress::CancelCallback, nullptr,
+                                          &*progress);
+  // libzip writes a temporary file beside the archive and renames it over the archive
+  // only on success; on failure it has removed it, and discarding leaves the old file.
+  if (zip_close(archive.get()) != 0) {
+    if (progress->Cancelled()) return 0;
+    std::string reason = ZipErrorText(zip_get_error(archive.get()));
+    for (const auto& source : sources) {
+      if (source->failed()) reason += " (" + PathMapper::ToText(source->host()) + ")";
+    }
+    throw ZipException(QuotedPath(archive_path_) + "\r\n" + reason);
+  }
+  archive.release();  // closed and freed by zip_close
+  progress.reset();
+
+  ZipHandle written = OpenZipArchive(host, archive_path_, ZIP_RDONLY);
+  entry_names_ = ZipEntryNames(written.get());
+  return static_cast<int>(updates.size());
+}
+
+}  // namespace listelo

@@ -1,0 +1,90 @@
+// What libzip reads while it writes an archive: one source per file to pack, which
+// reports the bytes read to the progress sink and stops the work when the sink asks.
+#pragma once
+
+#include <zip.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "delivery/zip_archive.h"
+
+namespace listelo {
+
+class ProgressSink;
+class WindowPort;
+
+// One batch of files being packed: tells the sink where the work stands and lets the
+// window's events run, so that its Cancel button can be pressed. Begins the batch when
+// made; ends it when destroyed, whatever the outcome.
+class PackingProgress {
+ public:
+  PackingProgress(ProgressSink& sink, WindowPort* window, std::uint64_t total_bytes);
+  ~PackingProgress();
+  PackingProgress(const PackingProgress&) = delete;
+  PackingProgress& operator=(const PackingProgress&) = delete;
+
+  void BeginFile(const std::string& name, std::uint64_t size);
+  void Advance(std::uint64_t bytes);
+  // Reports the bytes not reported yet (at the end of each file).
+  void Flush();
+  bool Cancelled() const;
+
+  // For zip_register_cancel_callback_with_state: `state` is a PackingProgress.
+  static int CancelCallback(zip_t* archive, void* state);
+
+ private:
+  void LetEventsRun();
+
+  ProgressSink& sink_;
+  WindowPort* window_;
+  std::uint64_t bytes_done_ = 0;
+  std::uint64_t bytes_reported_ = 0;
+};
+
+struct FileClose {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// A file on disk as a libzip source. The object must outlive the archive it was added
+// to: libzip calls it back until the archive is closed or discarded.
+class PackedFileSource {
+ public:
+  PackedFileSource(PackingProgress& progress, std::filesystem::path host, std::string name,
+                   std::uint64_t size, std::time_t mtime);
+  ~PackedFileSource();
+  PackedFileSource(const PackedFileSource&) = delete;
+  PackedFileSource& operator=(const PackedFileSource&) = delete;
+
+  // A new libzip source reading this file, for `archive`; null with the archive's error
+  // set when libzip refuses.
+  ZipSourceHandle Create(zip_t* archive);
+
+  // True once reading the file failed (not counting a cancel).
+  bool failed() const { return failed_; }
+  const std::filesystem::path& host() const { return host_; }
+
+ private:
+  static zip_int64_t Callback(void* state, void* data, zip_uint64_t length,
+                              zip_source_cmd_t command);
+  zip_int64_t Open();
+  zip_int64_t Read(void* data, zip_uint64_t length);
+  zip_int64_t Stat(void* data, zip_uint64_t length);
+  zip_int64_t Fail(int code, int system_code);
+
+  PackingProgress& progress_;
+  std::filesystem::path host_;
+  std::string name_;
+  std::uint64_t size_;
+  std::time_t mtime_;
+  std::uint64_t remaining_ = 0;
+  std::unique_ptr<std::FILE, FileClose> file_;
+  zip_error_t error_;
+  bool failed_ = false;
+};
+
+}  // namespace listelo
