@@ -34,11 +34,16 @@ int RunHeadless(const Host& host, const std::vector<std::string>& arguments, std
     return kExitRunError;
   }
   if (run.state.export_target.empty()) {
-    err << "Cible inconnue : " << AnsiToUtf8(AnsiUpperCase(arguments[0])) << '\n';
+    std::string message = "Cible inconnue : ";
+    message += AnsiUpperCase(arguments[0]);
+    err << AnsiToUtf8(message) << '\n';
     return kExitBadArguments;
   }
   if (!run.state.run_finished) {
-    err << "L'export " << AnsiToUtf8(run.state.export_target) << " ne s'est pas terminé.\n";
+    std::string message = "L'export ";
+    message += run.state.export_target;
+    message += " ne s'est pas terminé.";
+    err << AnsiToUtf8(message) << '\n';
     return kExitUnfinished;
   }
   return kExitFinished;

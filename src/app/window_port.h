@@ -34,6 +34,7 @@ class ProgressSink {
     (void)name;
     (void)size;
   }
+  // `bytes_done` is the running total of the batch, not an increment.
   virtual void Progress(std::uint64_t bytes_done) { (void)bytes_done; }
   virtual void EndBatch() {}
   virtual bool Cancelled() const { return false; }
