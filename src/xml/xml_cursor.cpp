@@ -1,0 +1,668 @@
+#include "xml/xml_cursor.h"
+
+#include <libxml/xmlerror.h>
+#include <libxml/xpathInternals.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <system_error>
+
+#include "app/files.h"
+#include "platform/text.h"
+#include "xml/xml_document.h"
+
+namespace listelo {
+namespace {
+
+namespace fs = std::filesystem;
+using xml_internal::Tree;
+
+constexpr const char* kCrLf = "\r\n";
+
+const xmlChar* Xml(const std::string& s) { return reinterpret_cast<const xmlChar*>(s.c_str()); }
+const char* Chars(const xmlChar* s) { return reinterpret_cast<const char*>(s); }
+
+// What all cursors derived from one cursor share: the document (absent until one is
+// loaded or built) and the path mapping of its file names.
+struct DocumentHolder {
+  explicit DocumentHolder(PathMapper mapper) : paths(std::move(mapper)) {}
+  std::shared_ptr<Tree> tree;
+  PathMapper paths;
+};
+
+// A cursor's node list: a snapshot of selected nodes, or the live children of a node.
+// It keeps the tree of its nodes alive.
+class NodeList {
+ public:
+  static NodeList Snapshot(std::shared_ptr<Tree> tree, std::vector<xmlNode*> nodes) {
+    NodeList list(std::move(tree));
+    list.nodes_ = std::move(nodes);
+    return list;
+  }
+  static NodeList Children(std::shared_ptr<Tree> tree, xmlNode* parent) {
+    NodeList list(std::move(tree));
+    list.parent_ = parent;
+    return list;
+  }
+
+  const std::shared_ptr<Tree>& tree() const { return tree_; }
+
+  int Length() {
+    if (parent_ == nullptr) return static_cast<int>(nodes_.size());
+    Refresh();
+    if (length_ < 0) {
+      length_ = 0;
+      for (xmlNode* n = parent_->children; n != nullptr; n = n->next) ++length_;
+    }
+    return length_;
+  }
+
+  // The node at `index`; null when out of range.
+  xmlNode* Item(int index) {
+    if (index < 0) return nullptr;
+    if (parent_ == nullptr) {
+      return index < static_cast<int>(nodes_.size()) ? nodes_[static_cast<size_t>(index)] : nullptr;
+    }
+    // Walking a live list forwards costs one step per item, not a walk from the start.
+    Refresh();
+    if (walk_index_ < 0 || index < walk_index_) {
+      walk_index_ = 0;
+      walk_node_ = parent_->children;
+    }
+    while (walk_node_ != nullptr && walk_index_ < index) {
+      walk_node_ = walk_node_->next;
+      ++walk_index_;
+    }
+    xmlNode* found = walk_node_;
+    if (found == nullptr) walk_index_ = -1;
+    return found;
+  }
+
+  std::vector<xmlNode*> AllNodes() {
+    std::vector<xmlNode*> all;
+    for (int i = 0, n = Length(); i < n; ++i) all.push_back(Item(i));
+    return all;
+  }
+
+ private:
+  explicit NodeList(std::shared_ptr<Tree> tree) : tree_(std::move(tree)) {}
+
+  void Refresh() {
+    if (version_ == tree_->structure_version()) return;
+    version_ = tree_->structure_version();
+    length_ = -1;
+    walk_index_ = -1;
+    walk_node_ = nullptr;
+  }
+
+  std::shared_ptr<Tree> tree_;
+  std::vector<xmlNode*> nodes_;
+  xmlNode* parent_ = nullptr;
+  uint64_t version_ = UINT64_MAX;
+  int length_ = -1;
+  int walk_index_ = -1;
+  xmlNode* walk_node_ = nullptr;
+};
+
+[[noreturn]] void WrongNodeType() {
+  throw XmlCursorError("This operation cannot be performed on a node of this type.");
+}
+
+// The DOM's parent: attributes and detached nodes have none.
+xmlNode* Parent(xmlNode* node) { return node->type == XML_ATTRIBUTE_NODE ? nullptr : node->parent; }
+
+std::string Content(xmlNode* node) {
+  xmlChar* content = xmlNodeGetContent(node);
+  if (content == nullptr) return {};
+  std::string text = Utf8ToAnsi(Chars(content));
+  xmlFree(content);
+  return text;
+}
+
+bool HasRootElement(xmlNode* doc_node) {
+  for (xmlNode* n = doc_node->children; n != nullptr; n = n->next) {
+    if (n->type == XML_ELEMENT_NODE) return true;
+  }
+  return false;
+}
+
+// Fails unless `parent` may receive a new child of `child_type`.
+void CheckCanHold(xmlNode* parent, xmlElementType child_type) {
+  if (parent->type == XML_ELEMENT_NODE) return;
+  if (parent->type == XML_DOCUMENT_NODE) {
+    if (child_type != XML_ELEMENT_NODE) return;
+    if (!HasRootElement(parent)) return;
+    throw XmlCursorError("Only one top level element is allowed in an XML document.");
+  }
+  WrongNodeType();
+}
+
+xmlNode* NewElement(Tree& tree, std::string_view name_ansi) {
+  const std::string name = AnsiToUtf8(name_ansi);
+  if (xmlValidateQName(Xml(name), 0) != 0) {
+    throw XmlCursorError("The name '" + std::string(name_ansi) + "' is not a valid element name.");
+  }
+  xmlNode* element = xmlNewDocNode(tree.doc(), nullptr, Xml(name), nullptr);
+  if (element == nullptr) throw XmlCursorError("Out of memory");
+  return element;
+}
+
+xmlNode* CopyInto(Tree& tree, xmlNode* node) {
+  if (node->type == XML_DOCUMENT_NODE) {
+    node = xmlDocGetRootElement(reinterpret_cast<xmlDoc*>(node));
+    if (node == nullptr) WrongNodeType();
+  }
+  if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_DTD_NODE) WrongNodeType();
+  xmlNode* copy = xmlDocCopyNode(node, tree.doc(), 1);
+  if (copy == nullptr) throw XmlCursorError("Out of memory");
+  return copy;
+}
+
+std::shared_ptr<Tree> NewTree() {
+  xml_internal::DocHandle doc(xmlNewDoc(Xml("1.0")));
+  if (!doc) throw XmlCursorError("Out of memory");
+  return std::make_shared<Tree>(std::move(doc), std::string());
+}
+
+[[noreturn]] void FailRead(int code, const std::string& file_name, const std::string& reason) {
+  throw XmlCursorError(xml_internal::ParseErrorMessage(code, 0, 0, file_name, "", reason));
+}
+
+std::string ReadHostFile(const fs::path& host, const std::string& file_name) {
+  std::error_code ec;
+  if (!fs::exists(host, ec))
+    FailRead(XML_IO_ENOENT, file_name, "The system cannot find the file specified.");
+  if (!fs::is_regular_file(host, ec))
+    FailRead(XML_IO_LOAD_ERROR, file_name, "The path is not a file.");
+  std::ifstream in(host, std::ios::binary);
+  std::ostringstream bytes;
+  if (in) bytes << in.rdbuf();
+  if (!in || in.bad()) FailRead(XML_IO_LOAD_ERROR, file_name, "The file cannot be read.");
+  return bytes.str();
+}
+
+// The other cursor's node list (the cursors' internal interface).
+std::vector<xmlNode*> NodesOf(IXMLCursor& other);
+
+bool IsXPathBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string_view TrimXPathBlanks(std::string_view text) {
+  while (!text.empty() && IsXPathBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsXPathBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// A number token of XPath, with an optional minus: "12", "-3", "1.5", ".5", "7.".
+bool IsPlainNumber(std::string_view text) {
+  if (!text.empty() && text.front() == '-') text.remove_prefix(1);
+  size_t digits = 0;
+  size_t i = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
+  }
+  return digits > 0 && i == text.size();
+}
+
+bool IsPlainName(std::string_view name) {
+  if (name.empty()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    bool other = (c >= '0' && c <= '9') || c == '-' || c == '.';
+    if (!letter && !(i > 0 && other)) return false;
+  }
+  return true;
+}
+
+bool IsRecordPath(std::string_view path) {
+  if (path.size() < 2 || path.front() != '/') return false;
+  path.remove_prefix(1);
+  while (true) {
+    size_t slash = path.find('/');
+    if (!IsPlainName(path.substr(0, slash))) return false;
+    if (slash == std::string_view::npos) return true;
+    path.remove_prefix(slash + 1);
+  }
+}
+
+}  // namespace
+
+class TXMLCursor final : public IXMLCursor {
+ public:
+  explicit TXMLCursor(std::shared_ptr<DocumentHolder> holder) : holder_(std::move(holder)) {}
+
+  XmlCursorPtr AppendChild(std::string_view name, std::string_view text) override {
+    if (!holder_->tree) {
+      auto tree = NewTree();
+      xmlNode* root = NewElement(*tree, name);
+      tree->Link(tree->doc_node(), nullptr, root);
+      if (!text.empty()) tree->ReplaceText(root, AnsiToUtf8(text));
+      holder_->tree = tree;
+      list_ = NodeList::Children(tree, tree->doc_node());
+      First();
+      auto result = Derived(NodeList::Children(tree, tree->doc_node()));
+      result->Last();
+      return result;
+    }
+    if (current_ == nullptr) throw XmlCursorError("TXMLCursor.AppendChild - EOF");
+    Tree& tree = NodeTree();
+    CheckCanHold(current_, XML_ELEMENT_NODE);
+    xmlNode* element = NewElement(tree, name);
+    tree.Link(current_, nullptr, element);
+    if (!text.empty()) tree.ReplaceText(element, AnsiToUtf8(text));
+    auto result = Derived(NodeList::Children(list_->tree(), current_));
+    result->Last();
+    return result;
+  }
+
+  void AppendXMLCursor(IXMLCursor& other) override {
+    std::vector<xmlNode*> nodes = NodesOf(other);
+    if (nodes.empty()) return;
+    if (!holder_->tree) {
+      if (nodes.size() > 1) {
+        throw XmlCursorError(
+            "TXMLCursor.AppendXMLCursor - Cannot add XMLCursor to current since it has more than "
+            "one element.");
+      }
+      auto tree = NewTree();
+      xmlNode* copy = CopyInto(*tree, nodes.front());
+      if (copy->type != XML_ELEMENT_NODE) {
+        xmlFreeNode(copy);
+        WrongNodeType();
+      }
+      tree->Link(tree->doc_node(), nullptr, copy);
+      holder_->tree = tree;
+      list_ = NodeList::Children(tree, tree->doc_node());
+      First();
+      return;
+    }
+    if (current_ == nullptr) return;
+    Tree& tree = NodeTree();
+    for (xmlNode* node : nodes) {
+      xmlNode* copy = CopyInto(tree, node);
+      try {
+        CheckCanHold(current_, copy->type);
+      } catch (...) {
+        xmlFreeNode(copy);
+        throw;
+      }
+      tree.Link(current_, nullptr, copy);
+    }
+  }
+
+  std::string ContainerXML() override {
+    if (current_ == nullptr) return {};
+    xmlNode* parent = Parent(current_);
+    if (parent == nullptr) return XML();
+    return Utf8ToAnsi(Tree::NodeMarkup(parent));
+  }
+
+  int Count() override { return list_ ? list_->Length() : 0; }
+
+  void Delete() override {
+    if (current_ == nullptr || Parent(current_) == nullptr) return;
+    NodeTree().Detach(current_);
+    if (list_) {
+      int length = list_->Length();
+      if (index_ >= length) index_ = length - 1;
+      current_ = list_->Item(index_);
+    } else {
+      index_ = -1;
+      current_ = nullptr;
+      end_ = true;
+    }
+  }
+
+  XmlCursorPtr Document() override {
+    if (!holder_->tree) return nullptr;
+    auto result = Derived(NodeList::Children(holder_->tree, holder_->tree->doc_node()));
+    result->First();
+    return result;
+  }
+
+  bool Eof() const override { return end_ || index_ == -1; }
+
+  void First() override { MoveTo(0); }
+
+  std::string GetName() override {
+    if (current_ == nullptr) return {};
+    switch (current_->type) {
+      case XML_TEXT_NODE:
+        return "#text";
+      case XML_CDATA_SECTION_NODE:
+        return "#cdata-section";
+      case XML_COMMENT_NODE:
+        return "#comment";
+      case XML_DOCUMENT_NODE:
+        return "#document";
+      default:
+        break;
+    }
+    std::string name;
+    if (current_->ns != nullptr && current_->ns->prefix != nullptr) {
+      name = Chars(current_->ns->prefix) + std::string(":");
+    }
+    if (current_->name != nullptr) name += Chars(current_->name);
+    return Utf8ToAnsi(name);
+  }
+
+  std::string GetValue(std::string_view name) override {
+    if (current_ == nullptr) return {};
+    if (name == ".") return Content(current_);
+    xmlNode* node = NodeTree().SelectFirst(current_, name);
+    return node == nullptr ? std::string() : Content(node);
+  }
+
+  XmlCursorPtr InsertBefore(std::string_view name, std::string_view text) override {
+    return InsertBeside(name, text, true);
+  }
+
+  XmlCursorPtr InsertAfter(std::string_view name, std::string_view text) override {
+    return InsertBeside(name, text, false);
+  }
+
+  void Last() override { MoveTo(Count() - 1); }
+
+  void Load(std::string_view file_name) override {
+    const std::string name(file_name);
+    const fs::path host = holder_->paths.ToHost(file_name);
+    try {
+      Adopt(xml_internal::Parse(ReadHostFile(host, name), name, false));
+    } catch (const XmlCursorError& error) {
+      std::error_code ec;
+      if (fs::exists(host, ec)) {
+        throw XmlCursorError("TXMLCursor.Load FileName: \"" + name + "\"" + kCrLf + error.what());
+      }
+      throw XmlCursorError("TXMLCursor.Load FileName[" + name + "] does not exists" + kCrLf +
+                           error.what());
+    }
+  }
+
+  void LoadXML(std::string_view text) override {
+    Adopt(xml_internal::Parse(AnsiToUtf8(text), "", true));
+  }
+
+  void MoveTo(int index) override {
+    index_ = -1;
+    end_ = true;
+    current_ = nullptr;
+    if (!list_) return;
+    int length = list_->Length();
+    if (length == 0) return;
+    if (index < 0 || index >= length) {
+      throw XmlCursorError("TXMLCursor.MoveTo - Index out of range: " + std::to_string(index) +
+                           "/" + std::to_string(length));
+    }
+    index_ = index;
+    end_ = false;
+    current_ = list_->Item(index);
+  }
+
+  void Next() override {
+    int length = list_ ? list_->Length() : 0;
+    if (length == index_ + 1 || !list_) {
+      end_ = true;
+      return;
+    }
+    ++index_;
+    current_ = list_->Item(index_);
+    // A live list that lost nodes behind the cursor: the walk is over (stepping on
+    // would never reach the end test above).
+    if (current_ == nullptr) end_ = true;
+  }
+
+  int Position() override { return index_; }
+
+  void ReplaceWithXMLCursor(IXMLCursor& other) override {
+    if (!holder_->tree)
+      throw XmlCursorError("TXMLCursor.ReplaceWithXMLCursor - FXMLDOMDocument = nil");
+    if (current_ == nullptr || Parent(current_) == nullptr) return;
+    xmlNode* parent = Parent(current_);
+    Tree& tree = NodeTree();
+    for (xmlNode* node : NodesOf(other)) {
+      xmlNode* copy = CopyInto(tree, node);
+      tree.Link(parent, current_, copy);
+    }
+    tree.Detach(current_);
+    list_ = NodeList::Children(list_->tree(), parent);
+    First();
+  }
+
+  void Save(std::string_view file_name) override {
+    if (!holder_->tree) return;
+    const std::string name(file_name);
+    try {
+      ForceFolder(WindowsFolderPart(file_name));
+      ReplaceFileAtomically(holder_->paths.ToHost(file_name), holder_->tree->FileBytes());
+    } catch (const RunError& error) {
+      throw XmlCursorError("TXMLCursor.Save FileName: \"" + name + "\"" + kCrLf + error.what());
+    }
+  }
+
+  XmlCursorPtr Select(std::string_view expression) override {
+    if (current_ == nullptr) return Fresh();
+    std::shared_ptr<Tree> tree = list_->tree();
+    auto result = Derived(expression == "*"
+                              ? NodeList::Children(tree, current_)
+                              : NodeList::Snapshot(tree, tree->SelectNodes(current_, expression)));
+    result->First();
+    return result;
+  }
+
+  void SetAttribute(std::string_view name, std::string_view value) override {
+    if (current_ == nullptr) return;
+    if (current_->type != XML_ELEMENT_NODE) WrongNodeType();
+    const std::string utf8_name = AnsiToUtf8(name);
+    if (xmlValidateQName(Xml(utf8_name), 0) != 0) {
+      throw XmlCursorError("The name '" + std::string(name) + "' is not a valid attribute name.");
+    }
+    const std::string utf8_value = AnsiToUtf8(value);
+    for (xmlAttr* attr = current_->properties; attr != nullptr; attr = attr->next) {
+      if (attr->ns == nullptr && utf8_name == Chars(attr->name)) {
+        NodeTree().ReplaceText(reinterpret_cast<xmlNode*>(attr), utf8_value);
+        return;
+      }
+    }
+    // xmlNewProp stores the value verbatim (no entity parsing).
+    if (xmlNewProp(current_, Xml(utf8_name), Xml(utf8_value)) == nullptr) {
+      throw XmlCursorError("Out of memory");
+    }
+  }
+
+  void SetValue(std::string_view name, std::string_view value) override {
+    if (current_ == nullptr) return;
+    if (!name.empty() && name.front() == '@') {
+      SetAttribute(name.substr(1), value);
+      return;
+    }
+    NodeTree().ReplaceText(FindOrAddChild(name), AnsiToUtf8(value));
+  }
+
+  void SetValueAsCDATA(std::string_view name, std::string_view value) override {
+    if (current_ == nullptr) return;
+    Tree& tree = NodeTree();
+    xmlNode* node = FindOrAddChild(name);
+    const std::string utf8 = AnsiToUtf8(value);
+    if (node->children != nullptr) {
+      tree.ReplaceText(node->children, utf8);
+      return;
+    }
+    CheckCanHold(node, XML_CDATA_SECTION_NODE);
+    xmlNode* cdata = xmlNewCDataBlock(tree.doc(), Xml(utf8), static_cast<int>(utf8.size()));
+    if (cdata == nullptr) throw XmlCursorError("Out of memory");
+    tree.Link(node, nullptr, cdata);
+  }
+
+  std::string XML() override {
+    if (current_ == nullptr) return {};
+    xmlNode* parent = Parent(current_);
+    if (parent != nullptr && parent->parent != nullptr) {
+      return Utf8ToAnsi(Tree::NodeMarkup(current_));
+    }
+    if (current_->type == XML_ATTRIBUTE_NODE) return Utf8ToAnsi(Tree::NodeMarkup(current_));
+    return holder_->tree ? Utf8ToAnsi(holder_->tree->DocumentMarkup()) : std::string();
+  }
+
+  xmlDoc* XMLDOMDocument() override { return holder_->tree ? holder_->tree->doc() : nullptr; }
+
+  xmlNode* XMLDOMNode() override { return current_; }
+
+  std::string PrettyXML() override {
+    if (current_ == nullptr) return {};
+    try {
+      xmlNode* node = current_;
+      if (node->type == XML_DOCUMENT_NODE)
+        node = xmlDocGetRootElement(reinterpret_cast<xmlDoc*>(node));
+      return node == nullptr ? std::string() : Utf8ToAnsi(Tree::NodeMarkup(node, true));
+    } catch (const XmlCursorError& error) {
+      throw XmlCursorError(std::string("TXMLCursor.PrettyXML - ") + error.what());
+    }
+  }
+
+  XmlCursorPtr PrependChild(std::string_view name, std::string_view text) override {
+    if (!holder_->tree) return AppendChild(name, text);
+    if (current_ == nullptr) return nullptr;
+    Tree& tree = NodeTree();
+    CheckCanHold(current_, XML_ELEMENT_NODE);
+    xmlNode* element = NewElement(tree, name);
+    tree.Link(current_, current_->children, element);
+    if (!text.empty()) tree.ReplaceText(element, AnsiToUtf8(text));
+    auto result = Derived(NodeList::Children(list_->tree(), current_));
+    result->First();
+    return result;
+  }
+
+  void AddChild(std::string_view name, std::string_view text) override { AppendChild(name, text); }
+
+  XmlCursorPtr SelectByKey(std::string_view record_path, std::string_view field,
+                           std::string_view key, KeyKind kind) override {
+    if (!IsRecordPath(record_path) || !IsPlainName(field)) {
+      throw XmlCursorError("TXMLCursor.SelectByKey - not a record path: " +
+                           std::string(record_path) + "/" + std::string(field));
+    }
+    if (current_ == nullptr) return Fresh();
+    std::shared_ptr<Tree> tree = list_->tree();
+    const std::string path(record_path);
+    const std::string field_name(field);
+    std::vector<xmlNode*> nodes;
+    if (kind == KeyKind::kText) {
+      if (key.find('\'') != std::string_view::npos) {
+        throw XmlCursorError("Invalid expression: a quote ends the literal early" +
+                             std::string(kCrLf) + path + "[" + field_name + "='" +
+                             std::string(key) + "']");
+      }
+      nodes = tree->RecordsWithText(path, field_name, AnsiToUtf8(key));
+    } else {
+      std::string_view number = TrimXPathBlanks(key);
+      if (number.empty()) {
+        // "[idVO=]": let the expression fail with the library's own message.
+        return Select(path + "[" + field_name + "=" + std::string(key) + "]");
+      }
+      if (IsPlainNumber(number)) {
+        nodes = tree->RecordsWithNumber(path, field_name,
+                                        xmlXPathCastStringToNumber(Xml(std::string(number))));
+      }
+    }
+    auto result = Derived(NodeList::Snapshot(tree, std::move(nodes)));
+    result->First();
+    return result;
+  }
+
+  std::vector<xmlNode*> ListNodes() { return list_ ? list_->AllNodes() : std::vector<xmlNode*>(); }
+
+ private:
+  std::shared_ptr<TXMLCursor> Derived(NodeList list) const {
+    auto cursor = std::make_shared<TXMLCursor>(holder_);
+    cursor->list_ = std::move(list);
+    return cursor;
+  }
+
+  // A cursor as Create makes it, mapping paths as this one does.
+  XmlCursorPtr Fresh() const {
+    return std::make_shared<TXMLCursor>(std::make_shared<DocumentHolder>(holder_->paths));
+  }
+
+  // The tree of the current node (there is a list whenever there is a current node).
+  Tree& NodeTree() const { return *list_->tree(); }
+
+  // Takes a freshly parsed tree as the document of every cursor sharing it.
+  void Adopt(std::shared_ptr<Tree> tree) {
+    holder_->tree = tree;
+    xmlNode* root = xmlDocGetRootElement(tree->doc());
+    if (root == nullptr) {
+      list_.reset();
+    } else {
+      tree->RegisterRootNamespaces();
+      list_ = NodeList::Snapshot(tree, {root});
+    }
+    First();
+  }
+
+  xmlNode* FindOrAddChild(std::string_view name) {
+    Tree& tree = NodeTree();
+    xmlNode* node = tree.SelectFirst(current_, name);
+    if (node != nullptr) return node;
+    xmlNode* element = NewElement(tree, name);
+    try {
+      CheckCanHold(current_, XML_ELEMENT_NODE);
+    } catch (...) {
+      xmlFreeNode(element);
+      throw;
+    }
+    tree.Link(current_, nullptr, element);
+    return element;
+  }
+
+  XmlCursorPtr InsertBeside(std::string_view name, std::string_view text, bool before) {
+    if (!holder_->tree) return AppendChild(name, text);
+    if (current_ == nullptr || Parent(current_) == nullptr) return nullptr;
+    xmlNode* parent = Parent(current_);
+    Tree& tree = NodeTree();
+    CheckCanHold(parent, XML_ELEMENT_NODE);
+    xmlNode* element = NewElement(tree, name);
+    tree.Link(parent, before ? current_ : current_->next, element);
+    if (!text.empty()) tree.ReplaceText(element, AnsiToUtf8(text));
+    auto result = Derived(NodeList::Children(list_->tree(), parent));
+    int index = 0;
+    for (xmlNode* n = parent->children; n != element; n = n->next) ++index;
+    result->MoveTo(index);
+    return result;
+  }
+
+  // Creates a folder and its missing parents; a bare file name has no folder to make.
+  void ForceFolder(std::string_view folder) const {
+    if (folder.empty()) throw XmlCursorError("Cannot Create Blank Directory");
+    const fs::path host = holder_->paths.ToHost(folder);
+    std::error_code ec;
+    if (fs::is_directory(host, ec)) return;
+    fs::create_directories(host, ec);
+    if (ec || !fs::is_directory(host)) {
+      throw XmlCursorError("Cannot Create Directory \"" + std::string(folder) +
+                           "\" : " + (ec ? ec.message() : std::string("not a folder")));
+    }
+  }
+
+  std::shared_ptr<DocumentHolder> holder_;
+  std::optional<NodeList> list_;
+  int index_ = -1;
+  xmlNode* current_ = nullptr;
+  bool end_ = true;
+};
+
+namespace {
+std::vector<xmlNode*> NodesOf(IXMLCursor& other) {
+  auto* cursor = dynamic_cast<TXMLCursor*>(&other);
+  if (cursor == nullptr) throw XmlCursorError("TXMLCursor - not a cursor of this library");
+  return cursor->ListNodes();
+}
+}  // namespace
+
+XmlCursorPtr CreateXmlCursor(const PathMapper& paths) {
+  return std::make_shared<TXMLCursor>(std::make_shared<DocumentHolder>(paths));
+}
+
+}  // namespace listelo

@@ -1,0 +1,126 @@
+// The XML cursor: every XML document of the program is loaded, searched with XPath,
+// edited, serialised and saved through it.
+//
+// A cursor is a position in a list of nodes of a document. All cursors obtained from
+// one document share it (std::shared_ptr), so an edit through any of them is what XML()
+// and Save() of all of them write. Two kinds of list occur:
+//   - selection lists (Select with an XPath expression, Load, LoadXML, SelectByKey):
+//     a snapshot of the matching nodes in document order; deleting a node from the
+//     document does not remove it from the list;
+//   - child lists (Select("*"), AppendChild, InsertBefore/After, PrependChild,
+//     Document, ReplaceWithXMLCursor): the live children of a node.
+//
+// Text crossing the cursor is Windows-1252; documents are Unicode inside. Values are
+// stored verbatim ("&", "<", "]]>" included) and escaped only when written out.
+// Elements without content are written with a start and an end tag (<a></a>), never
+// as <a/>: the exporters' markup rewrites count on it.
+//
+// File names are Windows-form paths, turned into host paths by the PathMapper the
+// first cursor of a family was created with. Failures raise XmlCursorError.
+#pragma once
+
+#include <libxml/tree.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/errors.h"
+#include "platform/paths.h"
+
+namespace listelo {
+
+// Every failure of the cursor; what() is the message the run ends with.
+class XmlCursorError : public RunError {
+ public:
+  using RunError::RunError;
+};
+
+class IXMLCursor;
+using XmlCursorPtr = std::shared_ptr<IXMLCursor>;
+
+// How SelectByKey compares the key with the field: as an XPath number ([f=123]) or as
+// an XPath string literal ([f='ABC']).
+enum class KeyKind { kNumber, kText };
+
+class IXMLCursor {
+ public:
+  virtual ~IXMLCursor() = default;
+
+  // New element appended under the current node (or, without a document, the root of a
+  // new one); the result stands on it. Fails with "TXMLCursor.AppendChild - EOF" when
+  // the cursor has no current node.
+  virtual XmlCursorPtr AppendChild(std::string_view name, std::string_view text) = 0;
+  // Deep copies of all of `other`'s nodes appended under the current node.
+  virtual void AppendXMLCursor(IXMLCursor& other) = 0;
+  // Markup of the current node's parent.
+  virtual std::string ContainerXML() = 0;
+  virtual int Count() = 0;
+  // Removes the current node from the document (the cursor keeps standing on it when
+  // its list is a snapshot, so Next continues with the following one).
+  virtual void Delete() = 0;
+  // Cursor over the document's top-level nodes; null without a document.
+  virtual XmlCursorPtr Document() = 0;
+  // The end test ("EOF"; the name is a macro of the C library).
+  virtual bool Eof() const = 0;
+  virtual void First() = 0;
+  virtual std::string GetName() = 0;
+  // Text of the first node that the relative expression `name` selects under the
+  // current node ("." the node itself, "@a" an attribute); "" when none or at the end.
+  virtual std::string GetValue(std::string_view name) = 0;
+  virtual XmlCursorPtr InsertBefore(std::string_view name, std::string_view text) = 0;
+  virtual XmlCursorPtr InsertAfter(std::string_view name, std::string_view text) = 0;
+  virtual void Last() = 0;
+  // Parses a file (Windows-form name) into the cursor's document.
+  virtual void Load(std::string_view file_name) = 0;
+  // Parses a text into the cursor's document. The text is taken as it is held; an
+  // encoding named in its declaration is kept for Save.
+  virtual void LoadXML(std::string_view text) = 0;
+  virtual void MoveTo(int index) = 0;
+  virtual void Next() = 0;
+  virtual int Position() = 0;
+  virtual void ReplaceWithXMLCursor(IXMLCursor& other) = 0;
+  // Writes the whole document in the encoding its declaration names (UTF-8 without
+  // one), creating the folder chain.
+  virtual void Save(std::string_view file_name) = 0;
+  // Cursor over the nodes selected from the current node; "*" gives the live child
+  // list, an expression starting with "/" searches the whole document.
+  virtual XmlCursorPtr Select(std::string_view expression) = 0;
+  virtual void SetAttribute(std::string_view name, std::string_view value) = 0;
+  // Sets the text of the first node `name` selects (a child element created when
+  // missing; "@a" sets an attribute).
+  virtual void SetValue(std::string_view name, std::string_view value) = 0;
+  virtual void SetValueAsCDATA(std::string_view name, std::string_view value) = 0;
+  // Markup of the current node, or of the whole document ("<?xml version="1.0"?>",
+  // line feed, root) when the current node is the root element.
+  virtual std::string XML() = 0;
+  // The libxml2 objects, for callers that need the DOM; valid while the cursor lives.
+  virtual xmlDoc* XMLDOMDocument() = 0;
+  virtual xmlNode* XMLDOMNode() = 0;
+  std::string Values(std::string_view name) { return GetValue(name); }
+  void Values(std::string_view name, std::string_view value) { SetValue(name, value); }
+  // Indented markup of the current node, without declaration.
+  virtual std::string PrettyXML() = 0;
+  virtual XmlCursorPtr PrependChild(std::string_view name, std::string_view text) = 0;
+  virtual void AddChild(std::string_view name, std::string_view text) = 0;
+
+  // Exactly the selection record_path + "[" + field + "=" + key + "]" (kNumber) or
+  // record_path + "[" + field + "='" + key + "']" (kText), answered from an index that
+  // is built once per document and dropped by edits that can change it.
+  // `record_path` is an absolute path of plain element names ("/document/DataVOS/DataVO").
+  // The key cannot change what the expression selects:
+  //   kNumber: a plain decimal number (blanks around allowed) compares as the number;
+  //            an empty key fails as the expression would; anything else matches nothing.
+  //   kText:   a key holding "'" fails (the literal would be broken); any other key
+  //            compares as the exact string.
+  virtual XmlCursorPtr SelectByKey(std::string_view record_path, std::string_view field,
+                                   std::string_view key, KeyKind kind) = 0;
+};
+
+class TXMLCursor;
+
+// Creates a fresh cursor: no document, no list, at its end. File names of this cursor
+// and of every cursor derived from it are mapped with (a copy of) `paths`.
+XmlCursorPtr CreateXmlCursor(const PathMapper& paths);
+
+}  // namespace listelo

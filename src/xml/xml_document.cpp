@@ -1,0 +1,521 @@
+#include "xml/xml_document.h"
+
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlsave.h>
+#include <libxml/xpathInternals.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "platform/text.h"
+
+namespace listelo::xml_internal {
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+// The default declaration of XML(), and of Save for a document that declares nothing.
+constexpr const char* kPlainDeclaration = "<?xml version=\"1.0\"?>";
+
+struct ParserContextDeleter {
+  void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
+};
+struct BufferDeleter {
+  void operator()(xmlBuffer* buffer) const { xmlBufferFree(buffer); }
+};
+using BufferHandle = std::unique_ptr<xmlBuffer, BufferDeleter>;
+
+const xmlChar* Xml(const std::string& s) { return reinterpret_cast<const xmlChar*>(s.c_str()); }
+const char* Chars(const xmlChar* s) { return reinterpret_cast<const char*>(s); }
+
+std::string TrimmedMessage(const char* message) {
+  return message == nullptr ? std::string() : std::string(TrimBlanks(message));
+}
+
+// The first error the parser reports (the one a reader can act on); later ones are
+// mostly consequences of it.
+struct ParseErrorSink {
+  bool have = false;
+  int code = 0;
+  int line = 0;
+  int column = 0;
+  std::string message;
+};
+
+void OnParseError(void* user_data, xmlError* error) {
+  auto* context = static_cast<xmlParserCtxt*>(user_data);
+  if (context == nullptr || context->_private == nullptr || error == nullptr) return;
+  auto* sink = static_cast<ParseErrorSink*>(context->_private);
+  if (sink->have || error->level < XML_ERR_ERROR) return;
+  sink->have = true;
+  sink->code = error->code;
+  sink->line = error->line;
+  sink->column = error->int2;
+  sink->message = TrimmedMessage(error->message);
+}
+
+bool IsUtf8(std::string_view bytes) {
+  size_t i = 0;
+  while (i < bytes.size()) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    size_t extra = 0;
+    if (c >= 0x80) {
+      if ((c & 0xE0) == 0xC0) {
+        extra = 1;
+      } else if ((c & 0xF0) == 0xE0) {
+        extra = 2;
+      } else if ((c & 0xF8) == 0xF0) {
+        extra = 3;
+      } else {
+        return false;
+      }
+    }
+    if (bytes.size() - i <= extra) return false;
+    for (size_t k = 1; k <= extra; ++k) {
+      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += extra + 1;
+  }
+  return true;
+}
+
+// Line `line` (1-based) of the source, cut to a window around `column` when long.
+std::string SourceLine(std::string_view bytes, int line, int column, bool utf8) {
+  if (line < 1) return {};
+  size_t start = 0;
+  for (int l = 1; l < line; ++l) {
+    size_t nl = bytes.find('\n', start);
+    if (nl == std::string_view::npos) return {};
+    start = nl + 1;
+  }
+  size_t end = bytes.find('\n', start);
+  std::string_view text = bytes.substr(start, end == std::string_view::npos ? end : end - start);
+  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  constexpr size_t kWindow = 200;
+  if (text.size() > 2 * kWindow) {
+    size_t at = column > 0 ? static_cast<size_t>(column) : 0;
+    size_t from = at > kWindow ? at - kWindow : 0;
+    text = text.substr(from, 2 * kWindow);
+  }
+  return utf8 ? Utf8ToAnsi(text) : std::string(text);
+}
+
+// The XML declaration at the start of the bytes, as written; empty when there is none
+// or when it is not in an ASCII-compatible encoding.
+std::string LeadingDeclaration(std::string_view bytes) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  if (bytes.substr(0, 5) != "<?xml" || bytes.size() < 6) return {};
+  char after = bytes[5];
+  if (after != ' ' && after != '\t' && after != '\r' && after != '\n') return {};
+  size_t end = bytes.find("?>");
+  if (end == std::string_view::npos) return {};
+  return std::string(bytes.substr(0, end + 2));
+}
+
+// The value of the pseudo-attribute `encoding` of a declaration, empty when absent.
+std::string DeclaredEncoding(std::string_view declaration) {
+  size_t at = declaration.find("encoding");
+  if (at == std::string_view::npos) return {};
+  at = declaration.find('=', at);
+  if (at == std::string_view::npos) return {};
+  size_t quote = declaration.find_first_of("\"'", at);
+  if (quote == std::string_view::npos) return {};
+  size_t close = declaration.find(declaration[quote], quote + 1);
+  if (close == std::string_view::npos) return {};
+  return std::string(declaration.substr(quote + 1, close - quote - 1));
+}
+
+bool AsciiCompatible(std::string_view encoding) {
+  std::string upper = AnsiUpperCase(encoding);
+  return upper.rfind("UTF-16", 0) != 0 && upper.rfind("UTF-32", 0) != 0 &&
+         upper.rfind("UCS", 0) != 0 && upper.rfind("UTF16", 0) != 0;
+}
+
+bool IsWhitespaceText(const xmlNode* node) {
+  if (node->type != XML_TEXT_NODE || node->content == nullptr) return false;
+  for (const xmlChar* p = node->content; *p != 0; ++p) {
+    if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n') return false;
+  }
+  return true;
+}
+
+// Text nodes made only of blanks between elements are not part of the document's
+// content (the stock database indents its files); they are dropped once after parsing,
+// except where xml:space="preserve" asks to keep them.
+void DropBlankText(xmlNode* node) {
+  for (xmlNode* child = node->children; child != nullptr;) {
+    xmlNode* next = child->next;
+    if (IsWhitespaceText(child) && xmlNodeGetSpacePreserve(node) != 1) {
+      xmlUnlinkNode(child);
+      xmlFreeNode(child);
+    } else if (child->type == XML_ELEMENT_NODE) {
+      DropBlankText(child);
+    }
+    child = next;
+  }
+}
+
+std::string BufferText(xmlBuffer* buffer) {
+  return std::string(Chars(xmlBufferContent(buffer)), static_cast<size_t>(xmlBufferLength(buffer)));
+}
+
+// Serialises nodes with one save context: start and end tags for empty elements, no
+// declaration of its own.
+std::string SaveNodes(const std::vector<xmlNode*>& nodes, const char* encoding, bool indent,
+                      bool line_after_each) {
+  BufferHandle buffer(xmlBufferCreate());
+  if (!buffer) throw XmlCursorError("Out of memory");
+  int options = XML_SAVE_NO_EMPTY | XML_SAVE_NO_DECL | (indent ? XML_SAVE_FORMAT : 0);
+  xmlSaveCtxt* save = xmlSaveToBuffer(buffer.get(), encoding, options);
+  if (save == nullptr) {
+    throw XmlCursorError(std::string("Unsupported encoding ") + (encoding ? encoding : ""));
+  }
+  for (xmlNode* node : nodes) {
+    xmlSaveTree(save, node);
+    if (line_after_each) {
+      xmlSaveFlush(save);
+      xmlBufferCCat(buffer.get(), "\n");
+    }
+  }
+  xmlSaveClose(save);
+  return BufferText(buffer.get());
+}
+
+std::vector<xmlNode*> TopLevelNodes(xmlDoc* doc) {
+  std::vector<xmlNode*> nodes;
+  for (xmlNode* n = doc->children; n != nullptr; n = n->next) nodes.push_back(n);
+  return nodes;
+}
+
+std::string DocumentMarkupOf(xmlDoc* doc) {
+  return std::string(kPlainDeclaration) + "\n" +
+         SaveNodes(TopLevelNodes(doc), "UTF-8", false, true);
+}
+
+bool IsPlainName(std::string_view name) {
+  if (name.empty()) return false;
+  auto start = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
+  if (!start(name[0])) return false;
+  for (char c : name) {
+    if (!start(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.') return false;
+  }
+  return true;
+}
+
+void OnXPathError(void* user_data, xmlError* error) {
+  auto* message = static_cast<std::string*>(user_data);
+  if (message->empty() && error != nullptr) *message = TrimmedMessage(error->message);
+}
+
+bool HasName(const xmlNode* node, const std::string& name) {
+  return node->type == XML_ELEMENT_NODE && node->ns == nullptr &&
+         std::strcmp(Chars(node->name), name.c_str()) == 0;
+}
+
+}  // namespace
+
+std::string ParseErrorMessage(int code, int line, int column, std::string_view url_ansi,
+                              std::string_view source_line, std::string_view reason) {
+  std::string message = "Error " + std::to_string(code) + " on line " + std::to_string(line) +
+                        ", char " + std::to_string(column) + " in \"";
+  message.append(url_ansi);
+  message += "\"";
+  message += kCrLf;
+  message.append(source_line);
+  message += kCrLf;
+  message.append(reason);
+  return message;
+}
+
+std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi, bool force_utf8) {
+  std::unique_ptr<xmlParserCtxt, ParserContextDeleter> context(xmlNewParserCtxt());
+  if (!context) throw XmlCursorError("Out of memory");
+  ParseErrorSink sink;
+  context->_private = &sink;
+  context->sax->serror = OnParseError;
+  // No network, no external entities or DTDs (neither NOENT nor DTDLOAD), and
+  // libxml2's limits on entity expansion stay on (no XML_PARSE_HUGE).
+  int options = XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_BIG_LINES;
+  if (force_utf8) options |= XML_PARSE_IGNORE_ENC;
+  const std::string url_utf8 = AnsiToUtf8(url_ansi);
+  DocHandle doc(xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()),
+                                  url_utf8.c_str(), force_utf8 ? "UTF-8" : nullptr, options));
+  if (!doc || !context->wellFormed || bytes.size() > static_cast<size_t>(INT32_MAX)) {
+    if (!sink.have) {
+      const xmlError* last = &context->lastError;
+      sink.code = last->code;
+      sink.line = last->line;
+      sink.column = last->int2;
+      sink.message = TrimmedMessage(last->message);
+      if (sink.message.empty()) sink.message = "The document could not be parsed.";
+    }
+    const bool utf8 = force_utf8 || IsUtf8(bytes);
+    throw XmlCursorError(ParseErrorMessage(sink.code, sink.line, sink.column, url_ansi,
+                                           SourceLine(bytes, sink.line, sink.column, utf8),
+                                           Utf8ToAnsi(sink.message)));
+  }
+  if (xmlNode* root = xmlDocGetRootElement(doc.get())) DropBlankText(root);
+  return std::make_shared<Tree>(std::move(doc), LeadingDeclaration(bytes));
+}
+
+Tree::Tree(DocHandle doc, std::string declaration)
+    : doc_(std::move(doc)), declaration_(std::move(declaration)) {
+  xpath_.reset(xmlXPathNewContext(doc_.get()));
+  if (!xpath_) throw XmlCursorError("Out of memory");
+}
+
+Tree::~Tree() {
+  xpath_.reset();
+  // Detached nodes use the document's name dictionary: free them first.
+  for (xmlNode* node : detached_) xmlFreeNode(node);
+}
+
+void Tree::RegisterRootNamespaces() {
+  xmlNode* root = xmlDocGetRootElement(doc_.get());
+  if (root == nullptr) return;
+  for (xmlNs* ns = root->nsDef; ns != nullptr; ns = ns->next) {
+    if (ns->prefix != nullptr && ns->href != nullptr)
+      xmlXPathRegisterNs(xpath_.get(), ns->prefix, ns->href);
+  }
+}
+
+std::vector<xmlNode*> Tree::SelectNodes(xmlNode* context, std::string_view expression_ansi) {
+  const std::string expression = AnsiToUtf8(expression_ansi);
+  std::string message;
+  xpath_->node = context;
+  xpath_->error = OnXPathError;
+  xpath_->userData = &message;
+  XPathObjectHandle result(xmlXPathEvalExpression(Xml(expression), xpath_.get()));
+  xpath_->userData = nullptr;
+  if (!result) {
+    if (message.empty()) message = "Invalid XPath expression";
+    throw XmlCursorError(Utf8ToAnsi(message) + kCrLf + std::string(expression_ansi));
+  }
+  if (result->type != XPATH_NODESET) {
+    throw XmlCursorError("Expression does not evaluate to a node-set." + std::string(kCrLf) +
+                         std::string(expression_ansi));
+  }
+  std::vector<xmlNode*> nodes;
+  if (xmlNodeSet* set = result->nodesetval) {
+    nodes.reserve(static_cast<size_t>(set->nodeNr));
+    for (int i = 0; i < set->nodeNr; ++i) {
+      // Namespace nodes are copies owned by the result; they cannot outlive it.
+      if (set->nodeTab[i]->type != XML_NAMESPACE_DECL) nodes.push_back(set->nodeTab[i]);
+    }
+  }
+  return nodes;
+}
+
+xmlNode* Tree::SelectFirst(xmlNode* context, std::string_view expression_ansi) {
+  // The names that records are read by: answered without XPath, exactly as the
+  // expressions "name" and "@name" select (no-namespace children, in order).
+  if (IsPlainName(expression_ansi)) {
+    const std::string name(expression_ansi);
+    if (context->type == XML_ELEMENT_NODE || context->type == XML_DOCUMENT_NODE) {
+      for (xmlNode* child = context->children; child != nullptr; child = child->next) {
+        if (HasName(child, name)) return child;
+      }
+    }
+    return nullptr;
+  }
+  if (expression_ansi.size() > 1 && expression_ansi[0] == '@' &&
+      IsPlainName(expression_ansi.substr(1))) {
+    if (context->type != XML_ELEMENT_NODE) return nullptr;
+    const std::string name(expression_ansi.substr(1));
+    for (xmlAttr* attr = context->properties; attr != nullptr; attr = attr->next) {
+      if (attr->ns == nullptr && std::strcmp(Chars(attr->name), name.c_str()) == 0) {
+        return reinterpret_cast<xmlNode*>(attr);
+      }
+    }
+    return nullptr;
+  }
+  std::vector<xmlNode*> nodes = SelectNodes(context, expression_ansi);
+  return nodes.empty() ? nullptr : nodes.front();
+}
+
+KeyIndex& Tree::IndexFor(const std::string& record_path, const std::string& field) {
+  auto key = std::make_pair(record_path, field);
+  auto found = indexes_.find(key);
+  if (found != indexes_.end()) return found->second;
+  IndexSpec spec;
+  spec.field = field;
+  size_t start = 1;
+  while (start <= record_path.size()) {
+    size_t slash = record_path.find('/', start);
+    if (slash == std::string::npos) slash = record_path.size();
+    spec.steps.push_back(record_path.substr(start, slash - start));
+    start = slash + 1;
+  }
+  KeyIndex& index = indexes_[key];
+  BuildIndex(spec, index);
+  for (const std::string& step : spec.steps) indexed_names_.insert(step);
+  indexed_names_.insert(field);
+  field_names_.insert(field);
+  return index;
+}
+
+void Tree::BuildIndex(const IndexSpec& spec, KeyIndex& index) const {
+  std::vector<xmlNode*> level{reinterpret_cast<xmlNode*>(doc_.get())};
+  for (const std::string& step : spec.steps) {
+    std::vector<xmlNode*> next;
+    for (xmlNode* parent : level) {
+      for (xmlNode* child = parent->children; child != nullptr; child = child->next) {
+        if (HasName(child, step)) next.push_back(child);
+      }
+    }
+    level = std::move(next);
+  }
+  for (xmlNode* record : level) {
+    for (xmlNode* child = record->children; child != nullptr; child = child->next) {
+      if (!HasName(child, spec.field)) continue;
+      xmlChar* content = xmlNodeGetContent(child);
+      const char* text = content != nullptr ? Chars(content) : "";
+      auto& by_text = index.by_text[text];
+      if (by_text.empty() || by_text.back() != record) by_text.push_back(record);
+      double number = xmlXPathCastStringToNumber(Xml(text));
+      xmlFree(content);
+      if (std::isnan(number)) continue;
+      if (number == 0) number = 0;  // -0 and 0 are one number
+      auto& by_number = index.by_number[number];
+      if (by_number.empty() || by_number.back() != record) by_number.push_back(record);
+    }
+  }
+}
+
+const std::vector<xmlNode*>& Tree::RecordsWithText(const std::string& record_path,
+                                                   const std::string& field,
+                                                   const std::string& utf8_value) {
+  static const std::vector<xmlNode*> kNone;
+  const KeyIndex& index = IndexFor(record_path, field);
+  auto found = index.by_text.find(utf8_value);
+  return found == index.by_text.end() ? kNone : found->second;
+}
+
+const std::vector<xmlNode*>& Tree::RecordsWithNumber(const std::string& record_path,
+                                                     const std::string& field, double value) {
+  static const std::vector<xmlNode*> kNone;
+  if (std::isnan(value)) return kNone;
+  if (value == 0) value = 0;
+  const KeyIndex& index = IndexFor(record_path, field);
+  auto found = index.by_number.find(value);
+  return found == index.by_number.end() ? kNone : found->second;
+}
+
+bool Tree::SubtreeHasIndexedName(xmlNode* node) const {
+  if (node == nullptr) return false;
+  if (node->type == XML_ELEMENT_NODE && indexed_names_.count(Chars(node->name)) != 0) return true;
+  if (node->type != XML_ELEMENT_NODE) return false;
+  for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+    if (SubtreeHasIndexedName(child)) return true;
+  }
+  return false;
+}
+
+void Tree::NoteEdit(xmlNode* parent, xmlNode* subtree) {
+  if (indexes_.empty()) return;
+  bool changes = SubtreeHasIndexedName(subtree);
+  for (xmlNode* n = parent; !changes && n != nullptr; n = n->parent) {
+    changes = n->type == XML_ELEMENT_NODE && field_names_.count(Chars(n->name)) != 0;
+  }
+  if (!changes) return;
+  indexes_.clear();
+  indexed_names_.clear();
+  field_names_.clear();
+}
+
+void Tree::Detach(xmlNode* node) {
+  xmlNode* parent = node->parent;
+  xmlUnlinkNode(node);
+  detached_.push_back(node);
+  ++structure_version_;
+  NoteEdit(parent, node);
+}
+
+void Tree::Link(xmlNode* parent, xmlNode* before, xmlNode* node) {
+  // Linked by hand: xmlAddChild and its siblings merge adjacent text nodes and free
+  // one of them, which would pull a node from under a cursor.
+  node->parent = parent;
+  if (before == nullptr) {
+    node->prev = parent->last;
+    node->next = nullptr;
+    if (parent->last != nullptr) {
+      parent->last->next = node;
+    } else {
+      parent->children = node;
+    }
+    parent->last = node;
+  } else {
+    node->next = before;
+    node->prev = before->prev;
+    if (before->prev != nullptr) {
+      before->prev->next = node;
+    } else {
+      parent->children = node;
+    }
+    before->prev = node;
+  }
+  ++structure_version_;
+  NoteEdit(parent, node);
+}
+
+void Tree::ReplaceText(xmlNode* node, const std::string& utf8) {
+  switch (node->type) {
+    case XML_ELEMENT_NODE:
+    case XML_ATTRIBUTE_NODE: {
+      xmlNode* only = node->children;
+      if (only != nullptr && only->next == nullptr && only->type == XML_TEXT_NODE &&
+          !utf8.empty()) {
+        NoteEdit(node, nullptr);
+        xmlNodeSetContent(only, Xml(utf8));  // verbatim for a text node
+        return;
+      }
+      while (node->children != nullptr) Detach(node->children);
+      if (!utf8.empty()) Link(node, nullptr, xmlNewDocText(doc_.get(), Xml(utf8)));
+      return;
+    }
+    case XML_TEXT_NODE:
+    case XML_CDATA_SECTION_NODE:
+    case XML_COMMENT_NODE:
+    case XML_PI_NODE:
+      NoteEdit(node, nullptr);
+      xmlNodeSetContent(node, Xml(utf8));
+      return;
+    default:
+      throw XmlCursorError("This operation cannot be performed on a node of this type.");
+  }
+}
+
+std::string Tree::NodeMarkup(xmlNode* node, bool indent) {
+  if (node->type == XML_DOCUMENT_NODE) return DocumentMarkupOf(reinterpret_cast<xmlDoc*>(node));
+  std::string markup = SaveNodes({node}, "UTF-8", indent, false);
+  if (node->type == XML_ATTRIBUTE_NODE && !markup.empty() && markup[0] == ' ') markup.erase(0, 1);
+  return markup;
+}
+
+std::string Tree::DocumentMarkup() const { return DocumentMarkupOf(doc_.get()); }
+
+std::string Tree::FileBytes() const {
+  std::string encoding = DeclaredEncoding(declaration_);
+  if (!declaration_.empty() && AsciiCompatible(encoding)) {
+    // The declaration goes out as the document wrote it; the content follows in the
+    // encoding it names, characters outside it as character references.
+    return declaration_ + "\n" +
+           SaveNodes(TopLevelNodes(doc_.get()), encoding.empty() ? "UTF-8" : encoding.c_str(),
+                     false, true);
+  }
+  if (declaration_.empty() && doc_->encoding != nullptr &&
+      AnsiUpperCase(Chars(doc_->encoding)) != "UTF-8") {
+    // A document in a wide encoding: let the library write declaration and content.
+    BufferHandle buffer(xmlBufferCreate());
+    xmlSaveCtxt* save = xmlSaveToBuffer(buffer.get(), Chars(doc_->encoding), XML_SAVE_NO_EMPTY);
+    if (save == nullptr)
+      throw XmlCursorError("Unsupported encoding " + std::string(Chars(doc_->encoding)));
+    xmlSaveDoc(save, doc_.get());
+    xmlSaveClose(save);
+    return BufferText(buffer.get());
+  }
+  return std::string(kPlainDeclaration) + "\n" +
+         SaveNodes(TopLevelNodes(doc_.get()), "UTF-8", false, true);
+}
+
+}  // namespace listelo::xml_internal

@@ -1,0 +1,125 @@
+// The libxml2 side of the XML cursor: one parsed tree with everything that must live
+// exactly as long as its nodes (detached nodes, the XPath context, the lookup indexes),
+// and the parsing, serialising and key-lookup rules that the cursor builds on.
+// Internal to src/xml; exporters use xml/xml_cursor.h.
+#pragma once
+
+#include <libxml/tree.h>
+#include <libxml/xpath.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "xml/xml_cursor.h"
+
+namespace listelo::xml_internal {
+
+struct DocDeleter {
+  void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+struct XPathContextDeleter {
+  void operator()(xmlXPathContext* context) const { xmlXPathFreeContext(context); }
+};
+struct XPathObjectDeleter {
+  void operator()(xmlXPathObject* object) const { xmlXPathFreeObject(object); }
+};
+using DocHandle = std::unique_ptr<xmlDoc, DocDeleter>;
+using XPathObjectHandle = std::unique_ptr<xmlXPathObject, XPathObjectDeleter>;
+
+// The nodes that an absolute record path with a key predicate selects, built once and
+// kept until an edit could change the answer.
+struct KeyIndex {
+  std::unordered_map<std::string, std::vector<xmlNode*>> by_text;  // UTF-8 string value
+  std::unordered_map<double, std::vector<xmlNode*>> by_number;     // XPath number value
+};
+
+// One parsed document. Nodes removed from it are detached, not freed, so that every
+// cursor still holding one (a snapshot list, a current node) stays valid; they are
+// freed with the tree, which lives as long as any cursor over one of its nodes.
+class Tree {
+ public:
+  // Takes ownership of a parsed or new document; `declaration` is the XML declaration
+  // as the source text wrote it (empty when it had none).
+  Tree(DocHandle doc, std::string declaration);
+  ~Tree();
+  Tree(const Tree&) = delete;
+  Tree& operator=(const Tree&) = delete;
+
+  xmlDoc* doc() const { return doc_.get(); }
+  xmlNode* doc_node() const { return reinterpret_cast<xmlNode*>(doc_.get()); }
+  // Raised by every node linked into or detached from the tree (live child lists cache
+  // their walk against it).
+  uint64_t structure_version() const { return structure_version_; }
+  const std::string& declaration() const { return declaration_; }
+
+  // Evaluates an XPath expression with `context` as the context node; fails with the
+  // library's message. The result is a node set in document order.
+  std::vector<xmlNode*> SelectNodes(xmlNode* context, std::string_view expression_ansi);
+  xmlNode* SelectFirst(xmlNode* context, std::string_view expression_ansi);
+
+  // Records of `record_path` ("/a/b/c", plain element names) whose child `field` has the
+  // given string value, or whose number value equals `number`. Document order.
+  const std::vector<xmlNode*>& RecordsWithText(const std::string& record_path,
+                                               const std::string& field,
+                                               const std::string& utf8_value);
+  const std::vector<xmlNode*>& RecordsWithNumber(const std::string& record_path,
+                                                 const std::string& field, double value);
+
+  // Edits. Every node that leaves the tree goes through Detach.
+  void Detach(xmlNode* node);
+  // Replaces the text of an element, attribute or character node with `utf8` verbatim.
+  void ReplaceText(xmlNode* node, const std::string& utf8);
+  // Links a node created for this document under `parent`, before `before` (null: last).
+  void Link(xmlNode* parent, xmlNode* before, xmlNode* node);
+
+  // Serialised markup of one node (no declaration, start and end tags for empty
+  // elements), in UTF-8.
+  static std::string NodeMarkup(xmlNode* node, bool indent = false);
+  // The whole document as XML() renders it: "<?xml version="1.0"?>" and the top-level
+  // nodes, in UTF-8.
+  std::string DocumentMarkup() const;
+  // The whole document as Save writes it: bytes in the declared encoding.
+  std::string FileBytes() const;
+
+  // The namespace declarations of the root, usable as XPath prefixes.
+  void RegisterRootNamespaces();
+
+ private:
+  struct IndexSpec {
+    std::vector<std::string> steps;
+    std::string field;
+  };
+  KeyIndex& IndexFor(const std::string& record_path, const std::string& field);
+  void BuildIndex(const IndexSpec& spec, KeyIndex& index) const;
+  // Drops the indexes when an edit below `parent` that adds or removes `subtree` (or
+  // changes the text of `parent`) can change what they answer.
+  void NoteEdit(xmlNode* parent, xmlNode* subtree);
+  bool SubtreeHasIndexedName(xmlNode* node) const;
+
+  DocHandle doc_;
+  std::string declaration_;
+  std::unique_ptr<xmlXPathContext, XPathContextDeleter> xpath_;
+  std::vector<xmlNode*> detached_;
+  uint64_t structure_version_ = 0;
+  std::map<std::pair<std::string, std::string>, KeyIndex> indexes_;
+  std::set<std::string> indexed_names_;  // element names of the indexed paths and fields
+  std::set<std::string> field_names_;
+};
+
+// Parses `bytes` into a tree; `url` names the source in messages. With `force_utf8`
+// the bytes are UTF-8 whatever the declaration says (text handed over in memory).
+// Fails with the parse-error message.
+std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi, bool force_utf8);
+
+// The parse-error message: "Error <code> on line <l>, char <c> in "<url>"" CR LF source
+// line CR LF reason.
+std::string ParseErrorMessage(int code, int line, int column, std::string_view url_ansi,
+                              std::string_view source_line, std::string_view reason);
+
+}  // namespace listelo::xml_internal

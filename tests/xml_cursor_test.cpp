@@ -1,0 +1,360 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/paths.h"
+#include "support/temp_tree.h"
+#include "xml/xml_cursor.h"
+
+namespace listelo {
+namespace {
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using testing::ReadFile;
+using ::testing::StartsWith;
+using testing::TempTree;
+using testing::WriteFile;
+
+const std::string kData = std::string(LISTELO_TEST_DATA) + "/xml/";
+
+// A cursor whose "c:" drive lives in a temporary tree, with the fixtures copied to
+// c:\data.
+class XmlCursorTest : public ::testing::Test {
+ protected:
+  XmlCursorTest() : paths_(tree_.path()) {
+    fs::create_directories(tree_ / "c/data");
+    for (const auto& entry : fs::directory_iterator(kData)) {
+      fs::copy_file(entry.path(), tree_ / "c/data" / entry.path().filename());
+    }
+  }
+
+  XmlCursorPtr NewCursor() { return CreateXmlCursor(paths_); }
+  XmlCursorPtr LoadStock() {
+    XmlCursorPtr cursor = NewCursor();
+    cursor->Load("c:\\data\\Stock.xml");
+    return cursor;
+  }
+  XmlCursorPtr FromText(const std::string& text) {
+    XmlCursorPtr cursor = NewCursor();
+    cursor->LoadXML(text);
+    return cursor;
+  }
+  std::string ErrorOf(const std::function<void()>& action) {
+    try {
+      action();
+    } catch (const XmlCursorError& error) {
+      return error.what();
+    }
+    return "(no error)";
+  }
+
+  TempTree tree_;
+  PathMapper paths_;
+};
+
+TEST_F(XmlCursorTest, LoadsAndWalksRecordsFromAnyCursor) {
+  XmlCursorPtr root = LoadStock();
+  EXPECT_EQ(root->GetName(), "document");
+  XmlCursorPtr records = root->Select("/document/DataVOS/DataVO");
+  ASSERT_EQ(records->Count(), 2);
+  EXPECT_EQ(records->GetValue("Marque"), "Citroën");
+  EXPECT_EQ(records->GetValue("Absent"), "");
+  EXPECT_EQ(records->Select("idVO")->GetValue("."), "12");
+  // An absolute expression searches the whole document from a record too.
+  EXPECT_EQ(records->Select("/document/DataVOS/DataVO")->Count(), 2);
+  EXPECT_EQ(root->Select("DataVOS")->GetValue("@RecordName"), "DataVO");
+
+  std::vector<std::string> ids;
+  for (; !records->Eof(); records->Next()) ids.push_back(records->GetValue("idVO"));
+  EXPECT_EQ(ids, (std::vector<std::string>{"12", "7"}));
+  // Past the last node: EOF, but the cursor still reads the last node.
+  EXPECT_EQ(records->GetValue("idVO"), "7");
+  EXPECT_EQ(records->Position(), 1);
+}
+
+TEST_F(XmlCursorTest, SelectingFromTheEndGivesAFreshCursor) {
+  XmlCursorPtr none = LoadStock()->Select("/document/Nothing");
+  EXPECT_TRUE(none->Eof());
+  XmlCursorPtr further = none->Select("/document/DataVOS/DataVO");
+  EXPECT_TRUE(further->Eof());
+  EXPECT_EQ(further->GetValue("idVO"), "");
+  EXPECT_EQ(further->XMLDOMDocument(), nullptr);
+  EXPECT_EQ(further->XML(), "");
+}
+
+TEST_F(XmlCursorTest, MoveToChecksTheRange) {
+  XmlCursorPtr root = LoadStock();
+  XmlCursorPtr sites = root->Select("/document/InfosSRS/InfosSR");
+  EXPECT_EQ(ErrorOf([&] { sites->MoveTo(5); }), "TXMLCursor.MoveTo - Index out of range: 5/3");
+  XmlCursorPtr none = root->Select("/document/Nothing");
+  none->MoveTo(0);
+  none->Last();
+  EXPECT_TRUE(none->Eof());
+}
+
+TEST_F(XmlCursorTest, ValuesAreStoredVerbatimAndEscapedOnOutput) {
+  const std::vector<std::string> values = {
+      "Fish & Chips",        "a < b > c",
+      "\"double\" 'single'", "fin ]]> de CDATA",
+      "&amp; stays &amp;",   "Voiture d’occasion à 9 990 €",
+      "  blanks  ",          "",
+  };
+  for (const std::string& value : values) {
+    XmlCursorPtr record = LoadStock()->Select("/document/DataVOS/DataVO");
+    record->SetValue("Texte", value);
+    record->SetValue("@note", value);
+    record->SetValueAsCDATA("Cdata", value);
+    EXPECT_EQ(record->GetValue("Texte"), value);
+    EXPECT_EQ(record->GetValue("@note"), value);
+    EXPECT_EQ(record->GetValue("Cdata"), value);
+    // What XML() writes reads back as the same values.
+    XmlCursorPtr again = FromText(record->Select("/document")->XML());
+    XmlCursorPtr copy = again->Select("/document/DataVOS/DataVO");
+    EXPECT_EQ(copy->GetValue("Texte"), value) << value;
+    EXPECT_EQ(copy->GetValue("@note"), value) << value;
+    EXPECT_EQ(copy->GetValue("Cdata"), value) << value;
+  }
+  XmlCursorPtr record = FromText("<r/>");
+  record->SetValue("v", "Fish & <Chips>");
+  EXPECT_EQ(record->XML(), "<?xml version=\"1.0\"?>\n<r><v>Fish &amp; &lt;Chips&gt;</v></r>\n");
+}
+
+TEST_F(XmlCursorTest, SetValueAppendsAMissingChildLastThenReplacesItsText) {
+  XmlCursorPtr record = LoadStock()->Select("/document/DataVOS/DataVO");
+  record->SetValue("New", "one");
+  record->SetValue("New", "two");
+  record->SetValue("@type", "VO");
+  EXPECT_THAT(record->XML(), HasSubstr("<NomPhoto1></NomPhoto1><New>two</New></DataVO>"));
+  EXPECT_THAT(record->XML(), StartsWith("<DataVO type=\"VO\">"));
+  EXPECT_EQ(record->Select("New")->Count(), 1);
+  // A text with markup in it replaces the element's children.
+  record->SetValue("Marque", "");
+  EXPECT_THAT(record->XML(), HasSubstr("<Marque></Marque>"));
+}
+
+TEST_F(XmlCursorTest, EmptyElementsKeepStartAndEndTags) {
+  XmlCursorPtr root = FromText("<document><a/><b></b><c> </c><d>x</d></document>");
+  EXPECT_EQ(root->XML(),
+            "<?xml version=\"1.0\"?>\n<document><a></a><b></b><c></c><d>x</d></document>\n");
+  XmlCursorPtr built = NewCursor();
+  built->AppendChild("listepa", "")->AppendChild("annonce", "");
+  EXPECT_EQ(built->XML(), "<?xml version=\"1.0\"?>\n<listepa><annonce></annonce></listepa>\n");
+}
+
+TEST_F(XmlCursorTest, XmlOfTheRootIsTheWholeDocumentAndOfARecordItsMarkup) {
+  XmlCursorPtr root = LoadStock();
+  const std::string whole = root->XML();
+  EXPECT_THAT(whole, StartsWith("<?xml version=\"1.0\"?>\n<document><DataVOS EOF=\"False\" "
+                                "RecordName=\"DataVO\"><DataVO><idVO>12</idVO>"));
+  EXPECT_THAT(whole,
+              HasSubstr("<Aliases EOF=\"True\" RecordName=\"Alias\"></Aliases></document>\n"));
+  EXPECT_EQ(root->Select("/document/DataVOS/DataVO[2]/idVO")->XML(), "<idVO>7</idVO>");
+  EXPECT_EQ(root->Select("/document/DataVOS/DataVO[2]/idVO")->ContainerXML().substr(0, 20),
+            "<DataVO><idVO>7</idV");
+}
+
+TEST_F(XmlCursorTest, DeletingWhileWalkingASelectionVisitsEveryRecordOnce) {
+  XmlCursorPtr root = LoadStock();
+  XmlCursorPtr sites = root->Select("/document/InfosSRS/InfosSR");
+  std::vector<std::string> seen;
+  for (; !sites->Eof(); sites->Next()) {
+    seen.push_back(sites->GetValue("SRTel"));
+    if (sites->GetValue("idSite") == "SITE1") sites->Delete();
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"08 00 00 00 01", "08 00 00 00 02", "08 00 00 00 03"}));
+  EXPECT_EQ(root->Select("/document/InfosSRS/InfosSR")->Count(), 1);
+  // Deleting a section through a selection.
+  root->Select("/document/LiensImagesS")->Delete();
+  EXPECT_THAT(root->XML(), ::testing::Not(HasSubstr("LiensImages")));
+}
+
+TEST_F(XmlCursorTest, ChildListsAreLive) {
+  XmlCursorPtr root = FromText("<document><a/><b/></document>");
+  XmlCursorPtr children = root->Select("*");
+  EXPECT_EQ(children->Count(), 2);
+  XmlCursorPtr added = root->AppendChild("c", "3");
+  EXPECT_EQ(children->Count(), 3);
+  EXPECT_EQ(added->GetName(), "c");
+  EXPECT_EQ(added->Position(), 2);
+  // Shrinking a live list under a walking cursor ends the walk instead of running on.
+  children->MoveTo(2);
+  root->Select("a")->Delete();
+  root->Select("b")->Delete();
+  children->Next();
+  EXPECT_TRUE(children->Eof());
+}
+
+TEST_F(XmlCursorTest, EditsAreSharedAndReloadingKeepsOldCursorsUsable) {
+  XmlCursorPtr root = LoadStock();
+  XmlCursorPtr records = root->Select("/document/DataVOS/DataVO");
+  records->SetValue("idNVO", "BeAE07-4501");
+  EXPECT_THAT(root->XML(), HasSubstr("<idNVO>BeAE07-4501</idNVO>"));
+  root->LoadXML("<document><DataVOS><DataVO><idVO>99</idVO></DataVO></DataVOS></document>");
+  // The old record cursor still stands on its (former) node.
+  EXPECT_EQ(records->GetValue("idNVO"), "BeAE07-4501");
+  records->Next();
+  EXPECT_EQ(records->GetValue("Marque"), "Peugeot");
+  EXPECT_EQ(root->Select("/document/DataVOS/DataVO")->GetValue("idVO"), "99");
+  EXPECT_THAT(records->XMLDOMDocument() == root->XMLDOMDocument(), true);
+}
+
+TEST_F(XmlCursorTest, BuildsADocumentFromNothing) {
+  XmlCursorPtr doc = NewCursor();
+  XmlCursorPtr root = doc->AppendChild("listepa", "");
+  EXPECT_EQ(doc->GetName(), "listepa");
+  XmlCursorPtr ad = root->AppendChild("annonce", "");
+  ad->AppendChild("reference", "BeAE07-12");
+  ad->SetAttribute("type", "VO");
+  XmlCursorPtr before = ad->Select("reference")->InsertBefore("titre", "Peugeot");
+  before->InsertAfter("texte", "x");
+  ad->PrependChild("id", "1");
+  EXPECT_EQ(ad->XML(),
+            "<annonce type=\"VO\"><id>1</id><titre>Peugeot</titre><texte>x</texte>"
+            "<reference>BeAE07-12</reference></annonce>");
+  // A cursor selected at the end is fresh: appending to it starts a document of its own.
+  XmlCursorPtr fresh = doc->Select("/listepa/nothing")->Select("x");
+  fresh->AppendChild("other", "");
+  EXPECT_EQ(fresh->XML(), "<?xml version=\"1.0\"?>\n<other></other>\n");
+  EXPECT_THAT(doc->XML(), ::testing::Not(HasSubstr("other")));
+  EXPECT_EQ(ErrorOf([&] { doc->Select("/listepa/annonce")->AppendChild("bad name", ""); }),
+            "The name 'bad name' is not a valid element name.");
+}
+
+TEST_F(XmlCursorTest, AppendChildAtTheEndFails) {
+  XmlCursorPtr root = FromText("<document><a/></document>");
+  XmlCursorPtr list = root->Select("/document/a");
+  list->Delete();  // a snapshot keeps the node: still positioned
+  XmlCursorPtr children = root->Select("*");
+  EXPECT_TRUE(children->Eof());
+  EXPECT_EQ(ErrorOf([&] { children->AppendChild("b", ""); }), "TXMLCursor.AppendChild - EOF");
+}
+
+TEST_F(XmlCursorTest, CopiesAndReplacesNodesOfOtherCursors) {
+  XmlCursorPtr source = FromText("<s><x>1</x><x>2</x></s>");
+  XmlCursorPtr target = FromText("<t><old/></t>");
+  target->AppendXMLCursor(*source->Select("x"));
+  EXPECT_EQ(target->XML(), "<?xml version=\"1.0\"?>\n<t><old></old><x>1</x><x>2</x></t>\n");
+  XmlCursorPtr old = target->Select("old");
+  old->ReplaceWithXMLCursor(*source->Select("x[1]"));
+  EXPECT_EQ(target->XML(), "<?xml version=\"1.0\"?>\n<t><x>1</x><x>1</x><x>2</x></t>\n");
+  XmlCursorPtr empty = NewCursor();
+  EXPECT_EQ(ErrorOf([&] { empty->AppendXMLCursor(*source->Select("x")); }),
+            "TXMLCursor.AppendXMLCursor - Cannot add XMLCursor to current since it has more than "
+            "one element.");
+  EXPECT_EQ(ErrorOf([&] { empty->ReplaceWithXMLCursor(*source); }),
+            "TXMLCursor.ReplaceWithXMLCursor - FXMLDOMDocument = nil");
+  empty->AppendXMLCursor(*source->Select("x[2]"));
+  EXPECT_EQ(empty->GetName(), "x");
+  EXPECT_EQ(empty->Document()->Count(), 1);
+  EXPECT_EQ(source->PrettyXML(), "<s>\n  <x>1</x>\n  <x>2</x>\n</s>");
+}
+
+TEST_F(XmlCursorTest, RootNamespacesServeAsXPathPrefixes) {
+  XmlCursorPtr root = FromText("<doc xmlns:p=\"urn:p\"><p:a>1</p:a><a>2</a></doc>");
+  EXPECT_EQ(root->Select("p:a")->GetValue("."), "1");
+  EXPECT_EQ(root->GetValue("a"), "2");
+  EXPECT_EQ(root->Select("p:a")->GetName(), "p:a");
+}
+
+TEST_F(XmlCursorTest, BadExpressionsAndNamesFailWithTheLibrarysMessage) {
+  XmlCursorPtr root = LoadStock();
+  EXPECT_THAT(ErrorOf([&] { root->Select("/document/DataVOS/DataVO[idVO=]"); }),
+              HasSubstr("\r\n/document/DataVOS/DataVO[idVO=]"));
+  EXPECT_THAT(ErrorOf([&] { root->Select("count(/document)"); }),
+              StartsWith("Expression does not evaluate to a node-set."));
+  EXPECT_EQ(ErrorOf([&] { root->SetValue("a/b", "x"); }),
+            "The name 'a/b' is not a valid element name.");
+}
+
+TEST_F(XmlCursorTest, SavesInTheDeclaredEncodingCreatingTheFolders) {
+  XmlCursorPtr iso = NewCursor();
+  iso->Load("c:\\data\\Iso885915.xml");
+  EXPECT_EQ(iso->GetValue("Marque"), "Citroën €");
+  iso->SetValue("Texte", "d’occasion");
+  iso->Save("c:\\windows\\TEMP\\Listelo\\sub\\iso.xml");
+  EXPECT_EQ(
+      ReadFile(tree_ / "c/windows/TEMP/Listelo/sub/iso.xml"),
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>\n"
+      "<document><Marque>Citro\xEBn \xA4</Marque><Texte>d&#8217;occasion</Texte></document>\n");
+
+  XmlCursorPtr plain = FromText("<document><Marque>Citroën €</Marque><e/></document>");
+  plain->Save("c:\\out\\plain.xml");
+  EXPECT_EQ(ReadFile(tree_ / "c/out/plain.xml"),
+            "<?xml version=\"1.0\"?>\n<document><Marque>Citro\xC3\xABn \xE2\x82\xAC</Marque><e></e>"
+            "</document>\n");
+
+  // Text handed over in memory with an encoding in its declaration is saved in it.
+  XmlCursorPtr rewritten = FromText("<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?><a>é€’</a>");
+  rewritten->Save("c:\\out\\rewritten.xml");
+  EXPECT_EQ(ReadFile(tree_ / "c/out/rewritten.xml"),
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>\n<a>\xE9\xA4&#8217;</a>\n");
+
+  EXPECT_EQ(ErrorOf([&] { plain->Save("bare.xml"); }),
+            "TXMLCursor.Save FileName: \"bare.xml\"\r\nCannot Create Blank Directory");
+  WriteFile(tree_ / "c/blocked", "a file where a folder should be");
+  EXPECT_THAT(ErrorOf([&] { plain->Save("c:\\blocked\\x.xml"); }),
+              StartsWith("TXMLCursor.Save FileName: \"c:\\blocked\\x.xml\"\r\n"));
+  NewCursor()->Save("c:\\out\\nothing.xml");  // no document: nothing written
+  EXPECT_FALSE(fs::exists(tree_ / "c/out/nothing.xml"));
+}
+
+TEST_F(XmlCursorTest, LoadFailuresCarryTheParseError) {
+  XmlCursorPtr cursor = NewCursor();
+  EXPECT_THAT(ErrorOf([&] { cursor->Load("c:\\data\\Missing.xml"); }),
+              StartsWith("TXMLCursor.Load FileName[c:\\data\\Missing.xml] does not exists\r\n"));
+  EXPECT_EQ(ErrorOf([&] { cursor->Load("c:\\data\\BrokenUnclosedTag.xml"); }),
+            "TXMLCursor.Load FileName: \"c:\\data\\BrokenUnclosedTag.xml\"\r\n"
+            "Error 76 on line 4, char 35 in \"c:\\data\\BrokenUnclosedTag.xml\"\r\n"
+            "    <DataVO><idVO>1</idVO></DataV>\r\n"
+            "Opening and ending tag mismatch: DataVO line 4 and DataV");
+  EXPECT_THAT(ErrorOf([&] { cursor->Load("c:\\data\\BrokenTruncated.xml"); }),
+              HasSubstr("Error 77 on line 4, char 1"));
+  EXPECT_THAT(ErrorOf([&] { cursor->Load("c:\\data\\BrokenNotUtf8.xml"); }),
+              HasSubstr("Input is not proper UTF-8"));
+  EXPECT_EQ(ErrorOf([&] { cursor->LoadXML("<a><b></a>"); }),
+            "Error 76 on line 1, char 11 in \"\"\r\n<a><b></a>\r\n"
+            "Opening and ending tag mismatch: b line 1 and a");
+  // File names are matched without regard to letter case.
+  cursor->Load("C:\\DATA\\stock.XML");
+  EXPECT_EQ(cursor->GetName(), "document");
+  try {
+    cursor->LoadXML("<a>");
+    FAIL();
+  } catch (const RunError&) {
+  }
+}
+
+TEST_F(XmlCursorTest, HostileDocumentsReadNothingAndExpandNothing) {
+  XmlCursorPtr cursor = NewCursor();
+  EXPECT_THAT(ErrorOf([&] { cursor->Load("c:\\data\\BillionLaughs.xml"); }),
+              HasSubstr("Detected an entity reference loop"));
+
+  const fs::path secret = tree_ / "secret.txt";
+  WriteFile(secret, "SECRET");
+  WriteFile(tree_ / "external.dtd", "<!ENTITY y \"FROMDTD\">");
+  const std::string url = "file://" + tree_.path().string();
+  const std::vector<std::string> documents = {
+      "<!DOCTYPE a [<!ENTITY x SYSTEM \"" + url + "/secret.txt\">]><a>&x;</a>",
+      "<!DOCTYPE a SYSTEM \"" + url + "/external.dtd\"><a>&y;</a>",
+      "<!DOCTYPE a [<!ENTITY % p SYSTEM \"" + url + "/external.dtd\"> %p;]><a>&y;</a>",
+      "<!DOCTYPE a SYSTEM \"http://127.0.0.1:9/none.dtd\"><a>&y;</a>",
+  };
+  for (const std::string& text : documents) {
+    XmlCursorPtr doc = NewCursor();
+    try {
+      doc->LoadXML(text);
+    } catch (const XmlCursorError&) {
+      continue;  // refusing the document is as good
+    }
+    EXPECT_EQ(doc->GetValue("."), "") << text;
+    EXPECT_THAT(doc->XML(), ::testing::Not(HasSubstr("SECRET"))) << text;
+    EXPECT_THAT(doc->XML(), ::testing::Not(HasSubstr("FROMDTD"))) << text;
+  }
+}
+
+}  // namespace
+}  // namespace listelo
