@@ -143,6 +143,12 @@ TEST_F(SendFileTest, TransferFailuresGiveTheTransferError) {
   EXPECT_EQ(SendFileFTP(f_.run(), kExportFile, false),
             "Transfert FTP : Erreur lors du transfert. ");
   EXPECT_THAT(server_.Commands(reader.user), Contains("STOR export.zip"));
+
+  FtpServer::Account no_active = server_.NewAccount(testing::kFtpAllPermissions, true);
+  testing::UseGateway(f_.run(), server_, no_active);
+  EXPECT_EQ(SendFileFTP(f_.run(), kExportFile, false),
+            "Transfert FTP : Erreur lors du transfert. ");
+  EXPECT_EQ(Count(server_.Commands(no_active.user), "STOR"), 0);
 }
 
 TEST_F(SendFileTest, AKeptConnectionIsReusedWithoutReadingTheFieldsAgain) {

@@ -156,6 +156,7 @@ TEST_F(ImageSyncTest, NamesThatLeaveTheImageFolderAreNotStored) {
 }
 
 TEST_F(ImageSyncTest, AnUnreachableServerIsTriedOnceAndEveryPhotoCountsAsMissing) {
+  testing::SilentServer silent;
   struct Case {
     const char* what;
     Field field;
@@ -164,6 +165,7 @@ TEST_F(ImageSyncTest, AnUnreachableServerIsTriedOnceAndEveryPhotoCountsAsMissing
   const Case cases[] = {
       {"nothing listens", Field::kServeurVOImages,
        "127.0.0.1:" + std::to_string(testing::UnusedPort())},
+      {"no greeting", Field::kServeurVOImages, silent.HostPort()},
       {"wrong password", Field::kPasswordVOImages, "wrong"},
       {"missing folder", Field::kRepertVOImages, "nowhere"},
   };
@@ -172,14 +174,17 @@ TEST_F(ImageSyncTest, AnUnreachableServerIsTriedOnceAndEveryPhotoCountsAsMissing
     RunFixture f;
     f.run().state.path_images = "c:\\images";
     f.run().state.test_ftp_vo_images = true;
-    testing::UseFastFtpTimeouts(f.run());
+    f.run().ftp_timeouts().connect = std::chrono::milliseconds(300);
     FtpServer::Account account = server_.NewAccount();
     testing::UseImageServer(f.run(), server_, account);
     f.window().SetField(c.field, c.value);
     for (const char* name : {"a.jpg", "am.jpg", "b.jpg", "bm.jpg", "c.jpg", "cm.jpg"}) {
       WriteFile(f.HostPath("c:\\images") / name, "x");
     }
+    auto started = std::chrono::steady_clock::now();
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) SyncImage(f.run(), name);
+    // About one connect time-out for the whole run.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
     EXPECT_EQ(f.run().state.updated_photo_count, 6);
     std::vector<std::string> memo = f.window().MemoLines();
     EXPECT_EQ(Count(memo, "Connecting to"), 1);
@@ -198,6 +203,20 @@ TEST_F(ImageSyncTest, ARefusedUploadIsSilent) {
   EXPECT_EQ(f_.run().state.updated_photo_count, 2);
   EXPECT_EQ(Count(server_.Commands(reader.user), "STOR"), 2);
   EXPECT_TRUE(f_.run().ImageServerFtp().connected());
+}
+
+TEST_F(ImageSyncTest, WithoutDataConnectionsTheRemainingUploadsAreSkipped) {
+  FtpServer::Account no_active = server_.NewAccount(testing::kFtpAllPermissions, true);
+  testing::UseImageServer(f_.run(), server_, no_active);
+  fs::create_directories(no_active.home / "www" / "voimages");
+  for (const char* name : {"a.jpg", "am.jpg", "b.jpg", "bm.jpg"}) Local(name);
+  SyncImage(f_.run(), "a.jpg");
+  SyncImage(f_.run(), "b.jpg");
+  EXPECT_EQ(f_.run().state.updated_photo_count, 4);
+  std::vector<std::string> commands = server_.Commands(no_active.user);
+  EXPECT_EQ(Count(commands, "PORT"), 1);
+  EXPECT_EQ(Count(commands, "MDTM"), 4);
+  EXPECT_EQ(Count(commands, "STOR"), 0);
 }
 
 TEST_F(ImageSyncTest, CopySyncImageCopiesAndOnlyReports) {

@@ -26,6 +26,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// prefix + number, built by appending (GCC 12 warns wrongly about "text" + to_string()).
+std::string Numbered(const char* prefix, size_t number) {
+  std::string text = prefix;
+  text += std::to_string(number);
+  return text;
+}
+
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
@@ -135,16 +142,17 @@ FtpServer& FtpServer::Shared() {
   return server;
 }
 
-std::string FtpServer::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string FtpServer::HostPort() const { return Numbered("127.0.0.1:", port_); }
 
-FtpServer::Account FtpServer::NewAccount(const std::string& permissions) {
+FtpServer::Account FtpServer::NewAccount(const std::string& permissions, bool refuse_port) {
   Account account;
-  account.user = "u" + std::to_string(accounts_.size() + 1);
-  account.password = "pw" + std::to_string(accounts_.size() + 1);
+  account.user = Numbered("u", accounts_.size() + 1);
+  account.password = Numbered("pw", accounts_.size() + 1);
   account.home = state_.path() / "home" / account.user;
   fs::create_directories(account.home);
   accounts_.push_back(account);
   permissions_.push_back(permissions);
+  refuse_port_.push_back(refuse_port);
   WriteUsers();
   return account;
 }
@@ -156,7 +164,8 @@ void FtpServer::WriteUsers() const {
     json << (i ? "," : "") << JsonString(accounts_[i].user)
          << ":{\"password\":" << JsonString(accounts_[i].password)
          << ",\"home\":" << JsonString(accounts_[i].home)
-         << ",\"perm\":" << JsonString(permissions_[i]) << "}";
+         << ",\"perm\":" << JsonString(permissions_[i])
+         << ",\"refuse_port\":" << (refuse_port_[i] ? "true" : "false") << "}";
   }
   json << "}";
   // Replaced in one step: the server may read it at any moment.
@@ -209,7 +218,7 @@ SilentServer::SilentServer() {
 
 SilentServer::~SilentServer() { close(fd_); }
 
-std::string SilentServer::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string SilentServer::HostPort() const { return Numbered("127.0.0.1:", port_); }
 
 void UseFastFtpTimeouts(Run& run) {
   run.ftp_timeouts().connect = std::chrono::seconds(2);

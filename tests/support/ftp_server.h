@@ -51,8 +51,10 @@ class FtpServer {
   std::string HostPort() const;
 
   // A new account with a fresh user name, password and empty home folder. `permissions`
-  // are pyftpdlib's letters; leave out "w" for a server that refuses STOR.
-  Account NewAccount(const std::string& permissions = kFtpAllPermissions);
+  // are pyftpdlib's letters; leave out "w" for a server that refuses STOR. With
+  // `refuse_port` the server refuses PORT, so no active data connection can be made.
+  Account NewAccount(const std::string& permissions = kFtpAllPermissions,
+                     bool refuse_port = false);
 
   // The command lines that sessions of `user` sent, in order ("USER u1", "PASS pw",
   // "CWD www", "STOR a.zip"); "(closed)" marks the end of a session.
@@ -69,6 +71,7 @@ class FtpServer {
   TempTree state_;
   std::vector<Account> accounts_;
   std::vector<std::string> permissions_;
+  std::vector<bool> refuse_port_;
   pid_t pid_ = -1;
   int stdin_fd_ = -1;
   int port_ = 0;

@@ -5,7 +5,8 @@
 
 STATE_DIR/users.json holds the accounts, {"name": {"password": ..., "home": ...,
 "perm": ...}}; it is read again whenever a login comes in, so a test can add an account to a
-running server. Leave "w" out of "perm" to make the server refuse STOR.
+running server. Leave "w" out of "perm" to make the server refuse STOR; with
+"refuse_port": true it refuses PORT (active data connections) for that account.
 
 Every command received is appended to STATE_DIR/commands.log as one line
 "<session>\t<user>\t<command line>" (the user is "-" until USER names one); the end of a
@@ -43,7 +44,8 @@ class FileAuthorizer(DummyAuthorizer):
             os.makedirs(user["home"], exist_ok=True)
             table[name] = {"pwd": user["password"], "home": os.path.realpath(user["home"]),
                            "perm": user.get("perm", "elradfmwMT"), "operms": {},
-                           "msg_login": "Login successful.", "msg_quit": "Goodbye."}
+                           "msg_login": "Login successful.", "msg_quit": "Goodbye.",
+                           "refuse_port": user.get("refuse_port", False)}
         self.user_table = table
 
     def has_user(self, username):
@@ -76,6 +78,12 @@ class RecordingHandler(FTPHandler):
             self._user = arg
         self._record(line)
         super().pre_process_command(line, cmd, arg)
+
+    def ftp_PORT(self, line):
+        if self.authorizer.user_table.get(self.username, {}).get("refuse_port"):
+            self.respond("500 Active data connections are refused.")
+            return
+        super().ftp_PORT(line)
 
     def on_disconnect(self):
         self._record("(closed)")
