@@ -53,8 +53,7 @@ class FtpServer {
   // A new account with a fresh user name, password and empty home folder. `permissions`
   // are pyftpdlib's letters; leave out "w" for a server that refuses STOR. With
   // `refuse_port` the server refuses PORT, so no active data connection can be made.
-  Account NewAccount(const std::string& permissions = kFtpAllPermissions,
-                     bool refuse_port = false);
+  Account NewAccount(const std::string& permissions = kFtpAllPermissions, bool refuse_port = false);
 
   // The command lines that sessions of `user` sent, in order ("USER u1", "PASS pw",
   // "CWD www", "STOR a.zip"); "(closed)" marks the end of a session.
