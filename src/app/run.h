@@ -4,16 +4,20 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "app/ini_file.h"
 #include "app/window_port.h"
+#include "delivery/ftp_timeouts.h"
 #include "platform/host.h"
 #include "platform/paths.h"
 #include "platform/regional.h"
 
 namespace listelo {
+
+class FtpClient;
 
 // The run state that every part of a run shares.
 struct RunState {
@@ -25,11 +29,17 @@ struct RunState {
   int vehicle_count = 0;
   int photo_count = 0;
   int updated_photo_count = 0;
+  // The target's TestFTPVOImages switch: the image server is really asked about photos.
+  bool test_ftp_vo_images = false;
+  // The dealer site being delivered in a per-site loop, empty otherwise; it names the
+  // site in the delivery's diagnostic lines.
+  std::string site_code;
 };
 
 class Run {
  public:
   Run(const Host& host, WindowPort& window);
+  ~Run();
   Run(const Run&) = delete;
   Run& operator=(const Run&) = delete;
 
@@ -68,12 +78,22 @@ class Run {
   // Windows folder + "\TEMP\RadoveDuvude" + ExportTarget + ".log".
   std::string LogFileName() const;
 
+  // The window's two FTP clients, made on first use; each keeps its connection until the
+  // run object ends. IdFTP1 serves the image server, IdFTP2 the portal gateway.
+  FtpClient& ImageServerFtp();
+  FtpClient& GatewayFtp();
+  // The clients' time-outs; a change applies to their next request.
+  FtpTimeouts& ftp_timeouts() { return ftp_timeouts_; }
+
  private:
   const Host& host_;
   WindowPort& window_;
   PathMapper paths_;
   RegionalSettings regional_;
   IniFile ini_;
+  FtpTimeouts ftp_timeouts_;
+  std::unique_ptr<FtpClient> image_server_ftp_;
+  std::unique_ptr<FtpClient> gateway_ftp_;
 };
 
 }  // namespace listelo

@@ -1,0 +1,404 @@
+#include "delivery/ftp_client.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace listelo {
+
+namespace {
+
+struct FileClose {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileClose>;
+
+// A carriage return or line feed in a name would let it carry a second command.
+bool HasControlCharacters(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
+}
+
+bool IsHostNameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '.' || c == '_';
+}
+
+bool IsV6Character(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ':' ||
+         c == '.';
+}
+
+std::optional<int> ParsePort(std::string_view text) {
+  if (text.empty() || text.size() > 5) return std::nullopt;
+  int port = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    port = port * 10 + (c - '0');
+  }
+  if (port < 1 || port > 65535) return std::nullopt;
+  return port;
+}
+
+// Percent-encodes every byte of a path but the unreserved ones and "/".
+std::string EscapePath(std::string_view path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(path.size());
+  for (char c : path) {
+    auto byte = static_cast<unsigned char>(c);
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                 c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+    if (plain) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0F];
+    }
+  }
+  return out;
+}
+
+// curl's and the server's words as one printable Windows-1252 line.
+std::string PrintableText(std::string_view text) {
+  std::string out = Utf8ToAnsi(text);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ')) {
+    out.pop_back();
+  }
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  }
+  return out;
+}
+
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+int Digits(std::string_view text, size_t pos, size_t count) {
+  int value = 0;
+  for (size_t i = pos; i < pos + count; ++i) value = value * 10 + (text[i] - '0');
+  return value;
+}
+
+bool IsDataConnectionFailure(CURLcode code) {
+  switch (code) {
+    case CURLE_FTP_PORT_FAILED:
+    case CURLE_FTP_ACCEPT_FAILED:
+    case CURLE_FTP_ACCEPT_TIMEOUT:
+    case CURLE_FTP_WEIRD_PASV_REPLY:
+    case CURLE_FTP_WEIRD_227_FORMAT:
+    case CURLE_FTP_CANT_GET_HOST:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+std::string FtpAddress::Authority() const {
+  std::string text = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+  return text + ":" + std::to_string(port);
+}
+
+std::optional<FtpAddress> ParseFtpServer(std::string_view server) {
+  std::string_view text = TrimBlanks(server);
+  FtpAddress address;
+  std::string_view host;
+  std::string_view port;
+  bool v6 = false;
+  if (!text.empty() && text.front() == '[') {
+    size_t close = text.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    host = text.substr(1, close - 1);
+    std::string_view rest = text.substr(close + 1);
+    if (!rest.empty()) {
+      if (rest.front() != ':') return std::nullopt;
+      port = rest.substr(1);
+      if (port.empty()) return std::nullopt;
+    }
+    v6 = true;
+  } else if (std::count(text.begin(), text.end(), ':') > 1) {
+    host = text;  // a bare v6 address cannot carry a port
+    v6 = true;
+  } else if (size_t colon = text.find(':'); colon != std::string_view::npos) {
+    host = text.substr(0, colon);
+    port = text.substr(colon + 1);
+    if (port.empty()) return std::nullopt;
+  } else {
+    host = text;
+  }
+  if (host.empty()) return std::nullopt;
+  if (v6 && (host.find(':') == std::string_view::npos ||
+             !std::all_of(host.begin(), host.end(), IsV6Character))) {
+    return std::nullopt;
+  }
+  if (!v6 && !std::all_of(host.begin(), host.end(), IsHostNameCharacter)) return std::nullopt;
+  if (!port.empty()) {
+    std::optional<int> number = ParsePort(port);
+    if (!number) return std::nullopt;
+    address.port = *number;
+  }
+  address.host = std::string(host);
+  return address;
+}
+
+bool IsValidMdtmReply(std::string_view reply) {
+  while (!reply.empty() && (reply.back() == '\r' || reply.back() == '\n' || reply.back() == ' ')) {
+    reply.remove_suffix(1);
+  }
+  if (!reply.starts_with("213 ")) return false;
+  std::string_view stamp = reply.substr(4);
+  while (!stamp.empty() && stamp.front() == ' ') stamp.remove_prefix(1);
+  auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (stamp.size() < 14 || !std::all_of(stamp.begin(), stamp.begin() + 14, is_digit)) return false;
+  std::string_view fraction = stamp.substr(14);
+  if (!fraction.empty()) {
+    if (fraction.front() != '.' || fraction.size() < 2 ||
+        !std::all_of(fraction.begin() + 1, fraction.end(), is_digit)) {
+      return false;
+    }
+  }
+  int year = Digits(stamp, 0, 4);
+  int month = Digits(stamp, 4, 2);
+  int day = Digits(stamp, 6, 2);
+  int hour = Digits(stamp, 8, 2);
+  int minute = Digits(stamp, 10, 2);
+  int second = Digits(stamp, 12, 2);
+  return year >= 1 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month) &&
+         hour <= 23 && minute <= 59 && second <= 59;
+}
+
+FtpClient::FtpClient(WindowPort& window, const FtpTimeouts& timeouts)
+    : window_(window), timeouts_(timeouts) {}
+
+// The connection closes without a status line: the window may already be going.
+FtpClient::~FtpClient() = default;
+
+bool FtpClient::Connect(const FtpEndpoint& endpoint) {
+  Drop();
+  std::optional<FtpAddress> address = ParseFtpServer(endpoint.server);
+  bool usable = address && !HasControlCharacters(endpoint.user) &&
+                !HasControlCharacters(endpoint.password) && !HasControlCharacters(endpoint.folder);
+  if (!usable) {
+    last_error_ = "Invalid server, user, password or folder";
+    Status("Connection failed: " + last_error_);
+    connect_failed_ = true;
+    return false;
+  }
+  endpoint_ = endpoint;
+  address_ = *address;
+  curl_.reset(curl_easy_init());
+  Status("Connecting to " + address_.Authority());
+  CURLcode code = curl_ ? FolderRequest(nullptr) : CURLE_FAILED_INIT;
+  if (code != CURLE_OK) {
+    if (!curl_) last_error_ = curl_easy_strerror(code);
+    Status("Connection failed: " + last_error_);
+    // Also after a refused folder: a connection left in the login folder would take the
+    // next upload to the wrong place.
+    Drop();
+    connect_failed_ = true;
+    return false;
+  }
+  connected_ = true;
+  connect_failed_ = false;
+  Status("Connected");
+  return true;
+}
+
+std::optional<std::string> FtpClient::Mdtm(std::string_view name) {
+  if (!connected_) return std::nullopt;
+  if (HasControlCharacters(name)) return std::string();
+  SlistPtr quote(curl_slist_append(nullptr, ("*MDTM " + std::string(name)).c_str()));
+  if (!quote) return std::string();
+  CURLcode code = FolderRequest(quote.get());
+  if (code != CURLE_OK) {
+    Status("Connection lost: " + last_error_);
+    Drop();
+    connect_failed_ = true;
+    return std::nullopt;
+  }
+  return last_reply_;
+}
+
+FtpStoreResult FtpClient::Store(const std::filesystem::path& local_file,
+                                std::string_view remote_name, bool create_folders) {
+  if (!connected_) return FtpStoreResult::kNotConnected;
+  // Opened before anything is sent: a missing file must not leave an empty one on the
+  // server.
+  std::error_code ec;
+  FilePtr file(std::filesystem::is_regular_file(local_file, ec)
+                   ? std::fopen(local_file.c_str(), "rb")
+                   : nullptr);
+  if (!file) {
+    last_error_ = "Cannot open " + PathMapper::ToText(local_file);
+    Status("Transfer failed: " + last_error_);
+    return FtpStoreResult::kLocalFile;
+  }
+  if (remote_name.empty() || HasControlCharacters(remote_name)) {
+    last_error_ = "Invalid file name";
+    Status("Transfer failed: " + last_error_);
+    return FtpStoreResult::kFailed;
+  }
+  if (create_folders && !MakeFolders(remote_name)) {
+    Status("Transfer failed: " + last_error_);
+    return FtpStoreResult::kFailed;
+  }
+  Status("Transfer started");
+  CURLcode code = Upload(file.get(), remote_name);
+  if (code == CURLE_OK) {
+    Status("Transfer complete");
+    return FtpStoreResult::kStored;
+  }
+  Status("Transfer failed: " + last_error_);
+  // After a refused CWD curl no longer knows for sure which folder the connection is in;
+  // a fresh connection puts the next request in the right one.
+  if (code == CURLE_REMOTE_ACCESS_DENIED) Disconnect();
+  if (IsDataConnectionFailure(code)) {
+    data_connection_failed_ = true;
+    return FtpStoreResult::kDataConnection;
+  }
+  return FtpStoreResult::kFailed;
+}
+
+void FtpClient::Disconnect() {
+  bool was_connected = connected_;
+  Drop();
+  if (was_connected) Status("Disconnected");
+}
+
+void FtpClient::Drop() {
+  curl_.reset();  // sends QUIT on a live connection
+  connected_ = false;
+  made_folders_.clear();
+}
+
+void FtpClient::Status(const std::string& text) { window_.StatusText(text); }
+
+std::string FtpClient::FolderUrl() const {
+  std::string_view folder = endpoint_.folder;
+  while (!folder.empty() && folder.back() == '/') folder.remove_suffix(1);
+  std::string url = "ftp://" + address_.Authority() + "/";
+  if (!folder.empty()) url += EscapePath(folder) + "/";
+  return url;
+}
+
+void FtpClient::PrepareRequest(const std::string& url) {
+  CURL* curl = curl_.get();
+  curl_easy_reset(curl);  // keeps the open connection
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
+  curl_easy_setopt(curl, CURLOPT_USERNAME, endpoint_.user.c_str());
+  curl_easy_setopt(curl, CURLOPT_PASSWORD, endpoint_.password.c_str());
+  curl_easy_setopt(curl, CURLOPT_PROXY, "");  // never a proxy from the environment
+  curl_easy_setopt(curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+  if (endpoint_.passive) {
+    curl_easy_setopt(curl, CURLOPT_FTP_USE_EPSV, 1L);
+  } else {
+    curl_easy_setopt(curl, CURLOPT_FTPPORT, "-");
+    curl_easy_setopt(curl, CURLOPT_FTP_USE_EPRT, 0L);
+  }
+  if (endpoint_.tls) {
+    curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+    curl_easy_setopt(curl, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+  }
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts_.connect.count()));
+  curl_easy_setopt(curl, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(timeouts_.connect.count()));
+  curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                   static_cast<long>(timeouts_.server_reply.count()));
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeouts_.stall.count()));
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_TCP_KEEPALIVE, 1L);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &FtpClient::OnProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &FtpClient::OnHeader);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &FtpClient::OnBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error_buffer_);
+}
+
+CURLcode FtpClient::Perform() {
+  error_buffer_[0] = '\0';
+  last_reply_.clear();
+  CURLcode code = curl_easy_perform(curl_.get());
+  if (code != CURLE_OK) {
+    last_error_ =
+        PrintableText(error_buffer_[0] != '\0' ? error_buffer_ : curl_easy_strerror(code));
+  }
+  return code;
+}
+
+CURLcode FtpClient::FolderRequest(curl_slist* quote) {
+  // NOBODY on the folder (with its trailing "/") logs in when needed, changes into the
+  // folder when needed and stops: no data connection. The commands go as POSTQUOTE, which
+  // curl sends after that change (QUOTE would go before it, in whatever folder the
+  // previous request left).
+  PrepareRequest(FolderUrl());
+  curl_easy_setopt(curl_.get(), CURLOPT_NOBODY, 1L);
+  if (quote != nullptr) curl_easy_setopt(curl_.get(), CURLOPT_POSTQUOTE, quote);
+  return Perform();
+}
+
+CURLcode FtpClient::Upload(std::FILE* file, std::string_view remote_name) {
+  PrepareRequest(FolderUrl() + EscapePath(remote_name));
+  curl_easy_setopt(curl_.get(), CURLOPT_UPLOAD, 1L);
+  curl_easy_setopt(curl_.get(), CURLOPT_READFUNCTION, &FtpClient::OnRead);
+  curl_easy_setopt(curl_.get(), CURLOPT_READDATA, file);
+  return Perform();
+}
+
+bool FtpClient::MakeFolders(std::string_view remote_name) {
+  SlistPtr quote;
+  std::vector<std::string> new_folders;
+  for (size_t slash = remote_name.find('/'); slash != std::string_view::npos;
+       slash = remote_name.find('/', slash + 1)) {
+    std::string folder(remote_name.substr(0, slash));
+    if (folder.empty() || made_folders_.contains(folder)) continue;
+    // "*": a folder that exists already refuses MKD; that is no failure.
+    curl_slist* head = curl_slist_append(quote.get(), ("*MKD " + folder).c_str());
+    if (head == nullptr) return false;
+    if (!quote) quote.reset(head);
+    new_folders.push_back(std::move(folder));
+  }
+  if (!quote) return true;
+  if (FolderRequest(quote.get()) != CURLE_OK) return false;
+  made_folders_.insert(new_folders.begin(), new_folders.end());
+  return true;
+}
+
+size_t FtpClient::OnHeader(char* data, size_t size, size_t count, void* self) {
+  // For FTP, curl hands each server reply line here; the last one answers the last
+  // command sent.
+  auto* client = static_cast<FtpClient*>(self);
+  client->last_reply_.assign(data, size * count);
+  return size * count;
+}
+
+size_t FtpClient::OnBody(char*, size_t size, size_t count, void*) { return size * count; }
+
+size_t FtpClient::OnRead(char* data, size_t size, size_t count, void* file) {
+  auto* in = static_cast<std::FILE*>(file);
+  size_t read = std::fread(data, size, count, in);
+  if (read == 0 && std::ferror(in)) return CURL_READFUNC_ABORT;
+  return read;
+}
+
+int FtpClient::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  static_cast<FtpClient*>(self)->window_.ProcessEvents();
+  return 0;
+}
+
+}  // namespace listelo

@@ -1,0 +1,137 @@
+// One FTP client of the window (the image server's or the portal gateway's), on libcurl.
+//
+// The client keeps one curl handle, and with it one control connection, from the first
+// successful Connect until Disconnect or its end: every later request of the client goes
+// over that connection with the host, account and folder given to Connect, whatever the
+// window's fields say by then. Requests work relative to the folder: curl changes into it
+// once and only again after a request that needed another folder.
+//
+// Data connections are active (PORT with the control connection's local address and a
+// port chosen by the system) unless the endpoint asks for passive mode. Status
+// notifications go to the window's message list, never to the log file; while a request
+// waits, pending window events run.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "app/window_port.h"
+#include "delivery/ftp_timeouts.h"
+
+namespace listelo {
+
+// Where a client connects: the window's four fields plus the connection modes.
+struct FtpEndpoint {
+  std::string server;  // "host", "host:port", "[v6 address]:port" or a bare v6 address
+  std::string user;
+  std::string password;
+  std::string folder;    // relative to the login folder; empty = stay there
+  bool passive = false;  // passive data connections instead of PORT
+  bool tls = false;      // explicit FTPS (AUTH TLS), required for control and data
+};
+
+// A host and port read from the server field.
+struct FtpAddress {
+  std::string host;  // without brackets
+  int port = 21;
+  // "host:port", the v6 address in brackets.
+  std::string Authority() const;
+};
+
+// Reads "host", "host:port", "[v6]", "[v6]:port" or a bare v6 address (port 21). Empty for
+// an empty host, a port outside 1..65535 or characters that have no place in a host name.
+std::optional<FtpAddress> ParseFtpServer(std::string_view server);
+
+// True when `reply` is "213 " followed by a valid time stamp YYYYMMDDHHMMSS, optionally
+// with "." and a fraction of a second.
+bool IsValidMdtmReply(std::string_view reply);
+
+enum class FtpStoreResult {
+  kStored,
+  kNotConnected,    // no connection to store through
+  kLocalFile,       // the local file could not be opened; nothing was sent
+  kDataConnection,  // no data connection could be made (PORT refused, no connect-back)
+  kFailed,          // refused or broken transfer
+};
+
+class FtpClient {
+ public:
+  FtpClient(WindowPort& window, const FtpTimeouts& timeouts);
+  ~FtpClient();
+  FtpClient(const FtpClient&) = delete;
+  FtpClient& operator=(const FtpClient&) = delete;
+
+  bool connected() const { return connected_; }
+  // A connection attempt failed (or the open connection broke) and none succeeded since.
+  bool connect_failed() const { return connect_failed_; }
+  // An upload found that no data connection can be made to or from the server.
+  bool data_connection_failed() const { return data_connection_failed_; }
+
+  // Connects, logs in and changes into the endpoint's folder. On any failure (host
+  // unreachable, login refused, folder refused) the client is left disconnected.
+  bool Connect(const FtpEndpoint& endpoint);
+
+  // Asks "MDTM name" on the open connection and returns the server's reply line ("213
+  // 20260102030405"), or nothing when the connection failed; the connection is then
+  // closed and connect_failed() is set.
+  std::optional<std::string> Mdtm(std::string_view name);
+
+  // Stores a local file as `remote_name` relative to the folder. With `create_folders`,
+  // the folders of a remote name with "/" are made on the server first (once per
+  // connection). A refused folder closes the connection.
+  FtpStoreResult Store(const std::filesystem::path& local_file, std::string_view remote_name,
+                       bool create_folders = false);
+
+  // Closes the control connection (QUIT).
+  void Disconnect();
+
+  // The reason of the last failure, in curl's words.
+  const std::string& last_error() const { return last_error_; }
+
+ private:
+  struct CurlCleanup {
+    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+  };
+  struct SlistFree {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+  };
+  using CurlPtr = std::unique_ptr<CURL, CurlCleanup>;
+  using SlistPtr = std::unique_ptr<curl_slist, SlistFree>;
+
+  // Prepares the handle for one request on `url`; the handle keeps its connection.
+  void PrepareRequest(const std::string& url);
+  CURLcode Perform();
+  // A request that only reaches the folder and sends the `quote` commands there.
+  CURLcode FolderRequest(curl_slist* quote);
+  CURLcode Upload(std::FILE* file, std::string_view remote_name);
+  bool MakeFolders(std::string_view remote_name);
+  void Drop();
+  void Status(const std::string& text);
+  std::string FolderUrl() const;
+
+  static size_t OnHeader(char* data, size_t size, size_t count, void* self);
+  static size_t OnBody(char* data, size_t size, size_t count, void* self);
+  static size_t OnRead(char* data, size_t size, size_t count, void* file);
+  static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+
+  WindowPort& window_;
+  const FtpTimeouts& timeouts_;
+  CurlPtr curl_;
+  FtpEndpoint endpoint_;
+  FtpAddress address_;
+  bool connected_ = false;
+  bool connect_failed_ = false;
+  bool data_connection_failed_ = false;
+  std::set<std::string> made_folders_;  // folders made (or found) on this connection
+  std::string last_reply_;
+  std::string last_error_;
+  char error_buffer_[CURL_ERROR_SIZE] = {};
+};
+
+}  // namespace listelo

@@ -1,0 +1,146 @@
+#include "photos/image_sync.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+#include "app/run.h"
+#include "delivery/ftp_client.h"
+#include "delivery/ftp_delivery.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace listelo {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool LocalFileExists(const Run& run, const std::string& windows_path) {
+  std::error_code ec;
+  return fs::is_regular_file(run.HostPath(windows_path), ec);
+}
+
+// The image-server connection, opened with `label_suffix` added to Label1 when it is
+// not open yet. A connection that failed once is not tried again in this run.
+bool ImageServerReady(Run& run, const std::string& label_suffix) {
+  FtpClient& server = run.ImageServerFtp();
+  if (server.connected()) return true;
+  if (server.connect_failed()) return false;
+  WindowPort& window = run.window();
+  window.SetLabel(1, window.Label(1) + label_suffix);
+  return server.Connect(ImageServerEndpoint(run));
+}
+
+// A name that climbs out of the image folder or starts at the server's root is never
+// stored.
+bool IsSafeServerName(std::string_view name) {
+  if (name.empty() || name.front() == '/') return false;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find('/', start);
+    if (end == std::string_view::npos) end = name.size();
+    std::string_view part = name.substr(start, end - start);
+    if (part.empty() || part == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+std::string UpdateText(const Run& run, std::string_view what) {
+  return "Update " + std::to_string(run.state.updated_photo_count) + " : " + std::string(what);
+}
+
+std::string ImageText(const Run& run, const std::string& local_path) {
+  return "Image " + std::to_string(run.state.photo_count) + " : " + local_path;
+}
+
+// What SyncImage does with one file, given where it was found.
+void SyncOne(Run& run, bool local, bool on_server, std::string_view missing_name,
+             const std::string& local_path, std::string_view server_name) {
+  if (!local && !on_server) {
+    run.WriteLog("Pb Existence : " + std::string(missing_name));
+  } else if (local && !on_server) {
+    ++run.state.updated_photo_count;
+    run.WriteLog(UpdateText(run, WindowsFileName(local_path)));
+    run.window().SetLabel(2, UpdateText(run, local_path));
+    PutImageFTP(run, local_path, server_name);
+  }
+}
+
+// What CopySyncImage reports for one file; nothing is uploaded.
+void ReportOne(Run& run, const std::string& server_name, const std::string& local_path) {
+  if (!LocalFileExists(run, local_path)) {
+    run.WriteLog("Pb Existence : " + server_name);
+  } else if (!ImageExistsFTP(run, server_name)) {
+    ++run.state.updated_photo_count;
+    run.WriteLog(UpdateText(run, server_name));
+    run.window().SetLabel(2, UpdateText(run, local_path));
+  }
+}
+
+}  // namespace
+
+bool ImageExistsFTP(Run& run, std::string_view name) {
+  // With the switch off the answer is "present" whatever the server would say, so it is
+  // not asked at all.
+  if (!run.state.test_ftp_vo_images) return true;
+  if (!ImageServerReady(run, " - on connection " + std::string(name))) return false;
+  std::optional<std::string> reply = run.ImageServerFtp().Mdtm(name);
+  return reply && IsValidMdtmReply(*reply);
+}
+
+void PutImageFTP(Run& run, std::string_view local_path, std::string_view server_name) {
+  if (!ImageServerReady(run, " - on connection")) return;
+  FtpClient& server = run.ImageServerFtp();
+  // Without data connections every further upload would only wait for its time-out.
+  if (server.data_connection_failed() || !IsSafeServerName(server_name)) return;
+  WindowPort& window = run.window();
+  window.SetLabel(2, window.Label(2) + " - on transfert");
+  server.Store(run.HostPath(local_path), server_name, /*create_folders=*/true);
+}
+
+void SyncImage(Run& run, std::string_view name) {
+  std::string local_path = run.state.path_images + "\\" + std::string(name);
+  std::replace(local_path.begin(), local_path.end(), '/', '\\');
+  run.window().SetLabel(1, ImageText(run, local_path));
+  bool local = LocalFileExists(run, local_path);
+  bool on_server = ImageExistsFTP(run, name);
+  // The photo is stored under the name it was asked about, so that the address the
+  // advertisement carries exists.
+  SyncOne(run, local, on_server, name, local_path, name);
+
+  local_path = AnsiReplaceAllIgnoreCase(local_path, ".jpg", "m.jpg");
+  run.window().SetLabel(1, ImageText(run, local_path));
+  std::string thumbnail(WindowsFileName(local_path));
+  local = LocalFileExists(run, local_path);
+  on_server = ImageExistsFTP(run, thumbnail);
+  SyncOne(run, local, on_server, thumbnail, local_path, thumbnail);
+}
+
+void CopySyncImage(Run& run, int number, std::string_view name, std::string_view reference,
+                   std::string_view working_folder) {
+  std::string server_name = ImageServerPath(name);
+  std::string source = run.state.path_images + "\\" + server_name;
+  std::string copy = std::string(working_folder) + "\\" + std::string(reference) + "_" +
+                     std::to_string(number) + ".jpg";
+  std::error_code ec;
+  fs::copy_file(run.HostPath(source), run.HostPath(copy), fs::copy_options::overwrite_existing,
+                ec);  // a failed copy shows through the missing source's report
+  ++run.state.photo_count;
+  run.window().SetLabel(1, ImageText(run, source));
+  ReportOne(run, server_name, source);
+
+  server_name = ImageServerPath(AnsiReplaceAllIgnoreCase(name, ".jpg", "m.jpg"));
+  ReportOne(run, server_name, run.state.path_images + "\\" + server_name);
+}
+
+std::string ImageServerPath(std::string_view name) {
+  if (name.size() >= 10 && AnsiUpperCase(name.substr(0, 10)) == "HTTP://WWW") {
+    size_t slash = name.find('/', 10);
+    return slash == std::string_view::npos ? std::string() : std::string(name.substr(slash + 1));
+  }
+  return std::string(name);
+}
+
+}  // namespace listelo

@@ -1,0 +1,274 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "app/run.h"
+#include "delivery/ftp_client.h"
+#include "photos/image_sync.h"
+#include "support/ftp_server.h"
+#include "support/temp_tree.h"
+
+namespace listelo {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using testing::FtpServer;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using testing::ReadFile;
+using testing::RunFixture;
+using testing::WriteFile;
+
+constexpr const char* kStamp = "08/12/2026 14:03:09 - ";
+
+int Count(const std::vector<std::string>& commands, const std::string& verb) {
+  return static_cast<int>(std::count_if(commands.begin(), commands.end(),
+                                        [&](const std::string& c) { return c.starts_with(verb); }));
+}
+
+// A run with its photo folder at c:\images and the image server fields naming an
+// account of the test server whose image folder is www/voimages.
+class ImageSyncTest : public ::testing::Test {
+ protected:
+  ImageSyncTest() {
+    f_.run().state.export_target = "PARUVENDU";
+    f_.run().state.path_images = "c:\\images";
+    f_.run().state.test_ftp_vo_images = true;
+    testing::UseFastFtpTimeouts(f_.run());
+    testing::UseImageServer(f_.run(), server_, account_);
+    fs::create_directories(images_);
+    f_.run().WriteLog("");
+  }
+
+  void Local(const std::string& relative, const std::string& bytes = "jpeg") {
+    WriteFile(f_.HostPath("c:\\images") / relative, bytes);
+  }
+  void OnServer(const std::string& relative) { WriteFile(images_ / relative, "old"); }
+  std::string LogFile() {
+    return ReadFile(f_.HostPath("c:\\windows\\TEMP\\RadoveDuvudePARUVENDU.log"));
+  }
+  std::vector<std::string> Commands() const { return server_.Commands(account_.user); }
+
+  FtpServer& server_ = FtpServer::Shared();
+  FtpServer::Account account_ = server_.NewAccount();
+  fs::path images_ = account_.home / "www" / "voimages";
+  RunFixture f_;
+};
+
+TEST_F(ImageSyncTest, DecisionTableForPhotoAndThumbnail) {
+  Local("both.jpg");  // local and on the server: nothing
+  Local("bothm.jpg");
+  OnServer("both.jpg");
+  OnServer("bothm.jpg");
+  Local("new.jpg", "new photo");  // local only: uploaded
+  Local("newm.jpg", "new thumbnail");
+  OnServer("remote.jpg");  // on the server only: nothing
+  OnServer("remotem.jpg");
+  // "gone.jpg": on neither side.
+  for (const char* name : {"both.jpg", "new.jpg", "remote.jpg", "gone.jpg"}) {
+    SyncImage(f_.run(), name);
+  }
+  EXPECT_EQ(LogFile(), std::string(kStamp) + "Update 1 : new.jpg\r\n" + kStamp +
+                           "Update 2 : newm.jpg\r\n" + kStamp + "Pb Existence : gone.jpg\r\n" +
+                           kStamp + "Pb Existence : gonem.jpg\r\n");
+  EXPECT_EQ(f_.run().state.updated_photo_count, 2);
+  EXPECT_EQ(ReadFile(images_ / "new.jpg"), "new photo");
+  EXPECT_EQ(ReadFile(images_ / "newm.jpg"), "new thumbnail");
+  EXPECT_EQ(ReadFile(images_ / "both.jpg"), "old");
+  EXPECT_FALSE(fs::exists(images_ / "gone.jpg"));
+  EXPECT_EQ(f_.window().Label(1), "Image 0 : c:\\images\\gonem.jpg");
+  EXPECT_EQ(f_.window().Label(2), "Update 2 : c:\\images\\newm.jpg - on transfert");
+  // One connection for the run and one MDTM per file.
+  std::vector<std::string> commands = Commands();
+  EXPECT_EQ(Count(commands, "USER"), 1);
+  EXPECT_EQ(Count(commands, "CWD"), 1);
+  EXPECT_EQ(Count(commands, "MDTM"), 8);
+  EXPECT_EQ(Count(commands, "STOR"), 2);
+}
+
+TEST_F(ImageSyncTest, TheConnectionIsOpenedForTheFirstQuestion) {
+  Local("a.jpg");
+  OnServer("a.jpg");
+  f_.run().state.photo_count = 5;
+  SyncImage(f_.run(), "a.jpg");
+  EXPECT_THAT(f_.window().MemoLines(),
+              ElementsAre("-> ", "Connecting to " + server_.HostPort(), "Connected",
+                          std::string("-> ") + kStamp + "Pb Existence : am.jpg"));
+  EXPECT_THAT(Commands(), ElementsAre("USER " + account_.user, "PASS " + account_.password, "PWD",
+                                      "CWD www/voimages", "MDTM a.jpg", "MDTM am.jpg"));
+}
+
+TEST_F(ImageSyncTest, ConnectionLabelNamesThePhoto) {
+  f_.window().SetLabel(1, "Image 5 : c:\\images\\a.jpg");
+  EXPECT_FALSE(ImageExistsFTP(f_.run(), "a.jpg"));
+  EXPECT_EQ(f_.window().Label(1), "Image 5 : c:\\images\\a.jpg - on connection a.jpg");
+}
+
+TEST_F(ImageSyncTest, WithTheSwitchOffTheServerIsNeverAsked) {
+  f_.run().state.test_ftp_vo_images = false;
+  Local("a.jpg");
+  SyncImage(f_.run(), "a.jpg");  // thumbnail missing locally, yet not reported
+  SyncImage(f_.run(), "gone.jpg");
+  EXPECT_TRUE(ImageExistsFTP(f_.run(), "nothing.jpg"));
+  EXPECT_EQ(LogFile(), "");
+  EXPECT_EQ(f_.run().state.updated_photo_count, 0);
+  EXPECT_THAT(Commands(), IsEmpty());
+  EXPECT_FALSE(f_.run().ImageServerFtp().connected());
+}
+
+TEST_F(ImageSyncTest, AFolderPartAndAnUpperCaseExtension) {
+  Local("2026/abc.JPG", "photo");
+  Local("2026/abcm.jpg", "thumbnail");
+  SyncImage(f_.run(), "2026/abc.JPG");
+  // The photo lands where its web address points; the thumbnail under its bare name.
+  EXPECT_EQ(ReadFile(images_ / "2026" / "abc.JPG"), "photo");
+  EXPECT_EQ(ReadFile(images_ / "abcm.jpg"), "thumbnail");
+  EXPECT_EQ(LogFile(),
+            std::string(kStamp) + "Update 1 : abc.JPG\r\n" + kStamp + "Update 2 : abcm.jpg\r\n");
+  // Every question is asked in the image folder, also after an upload into a sub-folder.
+  EXPECT_THAT(Commands(), ElementsAre("USER " + account_.user, "PASS " + account_.password, "PWD",
+                                      "CWD www/voimages", "MDTM 2026/abc.JPG", "MKD 2026", "CWD /",
+                                      "CWD www/voimages/2026", HasSubstr("PORT "), "TYPE I",
+                                      "STOR abc.JPG", "CWD /", "CWD www/voimages", "MDTM abcm.jpg",
+                                      HasSubstr("PORT "), "STOR abcm.jpg"));
+
+  // The next run finds both and uploads nothing.
+  RunFixture next;
+  next.run().state.path_images = "c:\\images";
+  next.run().state.test_ftp_vo_images = true;
+  testing::UseImageServer(next.run(), server_, account_);
+  WriteFile(next.HostPath("c:\\images") / "2026" / "abc.JPG", "photo");
+  WriteFile(next.HostPath("c:\\images") / "2026" / "abcm.jpg", "thumbnail");
+  SyncImage(next.run(), "2026/abc.JPG");
+  EXPECT_EQ(next.run().state.updated_photo_count, 0);
+}
+
+TEST_F(ImageSyncTest, NamesThatLeaveTheImageFolderAreNotStored) {
+  Local("../escape.jpg");
+  Local("../escapem.jpg");
+  SyncImage(f_.run(), "../escape.jpg");
+  EXPECT_FALSE(fs::exists(account_.home / "www" / "escape.jpg"));
+  EXPECT_EQ(Count(Commands(), "STOR"), 1);  // the thumbnail, under its bare name
+  EXPECT_TRUE(fs::exists(images_ / "escapem.jpg"));
+}
+
+TEST_F(ImageSyncTest, AnUnreachableServerIsTriedOnceAndEveryPhotoCountsAsMissing) {
+  testing::SilentServer silent;
+  struct Case {
+    const char* what;
+    Field field;
+    std::string value;
+  };
+  const Case cases[] = {
+      {"nothing listens", Field::kServeurVOImages,
+       "127.0.0.1:" + std::to_string(testing::UnusedPort())},
+      {"no greeting", Field::kServeurVOImages, silent.HostPort()},
+      {"wrong password", Field::kPasswordVOImages, "wrong"},
+      {"missing folder", Field::kRepertVOImages, "nowhere"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RunFixture f;
+    f.run().state.path_images = "c:\\images";
+    f.run().state.test_ftp_vo_images = true;
+    f.run().ftp_timeouts().connect = std::chrono::milliseconds(300);
+    FtpServer::Account account = server_.NewAccount();
+    testing::UseImageServer(f.run(), server_, account);
+    f.window().SetField(c.field, c.value);
+    for (const char* name : {"a.jpg", "am.jpg", "b.jpg", "bm.jpg", "c.jpg", "cm.jpg"}) {
+      WriteFile(f.HostPath("c:\\images") / name, "x");
+    }
+    auto started = std::chrono::steady_clock::now();
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) SyncImage(f.run(), name);
+    // About one connect time-out for the whole run.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
+    EXPECT_EQ(f.run().state.updated_photo_count, 6);
+    std::vector<std::string> memo = f.window().MemoLines();
+    EXPECT_EQ(Count(memo, "Connecting to"), 1);
+    EXPECT_EQ(Count(server_.Commands(account.user), "USER"),
+              c.field == Field::kServeurVOImages ? 0 : 1);
+  }
+}
+
+TEST_F(ImageSyncTest, ARefusedUploadIsSilent) {
+  FtpServer::Account reader = server_.NewAccount("elr");
+  testing::UseImageServer(f_.run(), server_, reader);
+  fs::create_directories(reader.home / "www" / "voimages");
+  Local("a.jpg");
+  Local("am.jpg");
+  SyncImage(f_.run(), "a.jpg");
+  EXPECT_EQ(f_.run().state.updated_photo_count, 2);
+  EXPECT_EQ(Count(server_.Commands(reader.user), "STOR"), 2);
+  EXPECT_TRUE(f_.run().ImageServerFtp().connected());
+}
+
+TEST_F(ImageSyncTest, WithoutDataConnectionsTheRemainingUploadsAreSkipped) {
+  FtpServer::Account no_active = server_.NewAccount(testing::kFtpAllPermissions, true);
+  testing::UseImageServer(f_.run(), server_, no_active);
+  fs::create_directories(no_active.home / "www" / "voimages");
+  for (const char* name : {"a.jpg", "am.jpg", "b.jpg", "bm.jpg"}) Local(name);
+  SyncImage(f_.run(), "a.jpg");
+  SyncImage(f_.run(), "b.jpg");
+  EXPECT_EQ(f_.run().state.updated_photo_count, 4);
+  std::vector<std::string> commands = server_.Commands(no_active.user);
+  EXPECT_EQ(Count(commands, "PORT"), 1);
+  EXPECT_EQ(Count(commands, "MDTM"), 4);
+  EXPECT_EQ(Count(commands, "STOR"), 0);
+}
+
+TEST_F(ImageSyncTest, CopySyncImageCopiesAndOnlyReports) {
+  Local("x.jpg", "photo");
+  Local("voimages/y.jpg", "web photo");
+  Local("voimages/ym.jpg", "web thumbnail");
+  OnServer("voimages/y.jpg");
+  f_.run().state.photo_count = 2;
+  const std::string work = "c:\\windows\\TEMP\\AS24";
+  fs::create_directories(f_.HostPath(work));
+  CopySyncImage(f_.run(), 3, "x.jpg", "R42", work);
+  CopySyncImage(f_.run(), 1, "HTTP://www.photos.example/voimages/y.jpg", "R43", work);
+  CopySyncImage(f_.run(), 2, "gone.jpg", "R44", work);
+  EXPECT_EQ(ReadFile(f_.HostPath(work) / "R42_3.jpg"), "photo");
+  EXPECT_EQ(ReadFile(f_.HostPath(work) / "R43_1.jpg"), "web photo");
+  EXPECT_FALSE(fs::exists(f_.HostPath(work) / "R44_2.jpg"));
+  EXPECT_EQ(fs::directory_iterator(f_.HostPath(work)) == fs::directory_iterator(), false);
+  EXPECT_EQ(f_.run().state.photo_count, 5);
+  EXPECT_EQ(LogFile(), std::string(kStamp) + "Update 1 : x.jpg\r\n" + kStamp +
+                           "Pb Existence : xm.jpg\r\n" + kStamp + "Update 2 : voimages/ym.jpg\r\n" +
+                           kStamp + "Pb Existence : gone.jpg\r\n" + kStamp +
+                           "Pb Existence : gonem.jpg\r\n");
+  EXPECT_EQ(f_.window().Label(1), "Image 5 : c:\\images\\gone.jpg");
+  EXPECT_EQ(f_.window().Label(2), "Update 2 : c:\\images\\voimages/ym.jpg");
+  EXPECT_EQ(Count(Commands(), "STOR"), 0);
+}
+
+TEST_F(ImageSyncTest, CopySyncImageReportsMissingFilesWithTheSwitchOff) {
+  f_.run().state.test_ftp_vo_images = false;
+  Local("x.jpg");
+  CopySyncImage(f_.run(), 1, "x.jpg", "R1", "c:\\windows\\TEMP");
+  EXPECT_EQ(LogFile(), std::string(kStamp) + "Pb Existence : xm.jpg\r\n");
+  EXPECT_THAT(Commands(), IsEmpty());
+}
+
+TEST(ImageServerPathTest, DropsTheHostOfWebAddresses) {
+  struct Case {
+    const char* name;
+    const char* path;
+  };
+  const Case cases[] = {
+      {"2026/abc.jpg", "2026/abc.jpg"},
+      {"http://www.photos.example/voimages/abc.jpg", "voimages/abc.jpg"},
+      {"HtTp://WwW.photos.example/voimages/abc.jpg", "voimages/abc.jpg"},
+      {"http://www.photos.example", ""},
+      {"http://photos.example/voimages/abc.jpg", "http://photos.example/voimages/abc.jpg"},
+      {"http://www", ""},
+      {"http://ww", "http://ww"},
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ImageServerPath(c.name), c.path) << c.name;
+}
+
+}  // namespace
+}  // namespace listelo
