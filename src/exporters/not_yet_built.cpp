@@ -4,7 +4,6 @@
 
 namespace listelo {
 
-void ExportParuVendu(Run&, std::string_view) {}
 void ExportAutoScout24(Run&) {}
 void ExportNeoWebCar(Run&) {}
 void ExportSitAutoPro(Run&) {}

@@ -1,0 +1,176 @@
+// ParuVendu and AutoReflex: both portals take the stock as XML close to the source
+// document. Each vehicle record is edited in place (reference, model, seller contact,
+// equipment labels, photo addresses), the auxiliary sections go, a few element names
+// are rewritten in the markup, and the result is saved twice in the export folder: a
+// dated copy that stays, and DorvaneDatasVO-yyyymmdd.xml that is uploaded to the
+// target's gateway. Every photo is checked on the image server on the way.
+#include <filesystem>
+#include <string>
+
+#include "app/run.h"
+#include "delivery/ftp_delivery.h"
+#include "exporters/export_steps.h"
+#include "exporters/exporters.h"
+#include "photos/image_sync.h"
+#include "platform/text.h"
+#include "transforms/equipment.h"
+#include "transforms/markup.h"
+#include "transforms/reference.h"
+#include "transforms/values.h"
+#include "xml/stock_document.h"
+
+namespace listelo {
+namespace {
+
+const ConnectionDefaults kGatewayDefaults = {
+    "images.concession.invalid", "annonceur@passerelle.paruvendu.invalid", "PlaceHold1", ""};
+
+constexpr int kPhotoSlots = 6;
+constexpr const char* kEquipmentFields[] = {"EqutInterieur", "EqutExterieur", "EqutSecurite",
+                                            "InfoComplement"};
+
+std::string SlotName(int slot) { return "NomPhoto" + std::to_string(slot); }
+
+// Public telephone and e-mail of the vehicle's site replace the internal ones they
+// stand for. When several site records match, the last one wins.
+void ReplaceSiteContact(IXMLCursor& main, IXMLCursor& record) {
+  const std::string site_key = AnsiUpperCase(record.GetValue("id_Track"));
+  const std::string telephone = record.GetValue("telephone");
+  const std::string email = record.GetValue("email");
+  for (XmlCursorPtr site = SelectSiteContacts(main, site_key); !site->Eof(); site->Next()) {
+    if (site->GetValue("Telephone") == telephone) {
+      record.SetValue("telephone", site->GetValue("SRTel"));
+    }
+    if (site->GetValue("Mail") == email) record.SetValue("email", site->GetValue("SRMail"));
+  }
+}
+
+void RewriteVehicle(Run& run, IXMLCursor& main, IXMLCursor& record, std::string_view target,
+                    bool expand_equipment) {
+  ++run.state.vehicle_count;
+  record.SetValue("ModeleVersion", StripMakeFromModel(record.GetValue("ModeleVersion"),
+                                                      record.GetValue("SousRubrique")));
+  const std::string lead =
+      ReadInteger(record.GetValue("TypeVO"), 0) != 1 ? record.GetValue("Rubrique") : "";
+  const std::string reference = BuildAdReference(lead, record.GetValue("RefSite"),
+                                                 record.GetValue("RefExpo"), run.host().clock.Now());
+  record.SetValue("idNVO", reference + "-" + record.GetValue("idNVO"));
+  ReplaceSiteContact(main, record);
+  if (expand_equipment) {
+    for (const char* field : kEquipmentFields) {
+      record.SetValue(field, ExpandEquipment(record, record.GetValue(field)));
+    }
+  }
+  if (target == "PARUVENDU") {
+    record.SetValue("nomvendeur",
+                    record.GetValue("nomvendeur") + " au " + record.GetValue("telephone"));
+  }
+}
+
+// The photo's web address goes into the vehicle's first empty slot; when all six are
+// taken it goes nowhere. Every photo is checked on the image server all the same.
+void AttachPhoto(Run& run, IXMLCursor& main, IXMLCursor& photo) {
+  ++run.state.photo_count;
+  const std::string name = photo.GetValue("NomImage");
+  XmlCursorPtr vehicle = SelectVehicle(main, photo.GetValue("idVO"));
+  if (!vehicle->Eof()) {
+    for (int slot = 1; slot <= kPhotoSlots; ++slot) {
+      if (vehicle->GetValue(SlotName(slot)).empty()) {
+        vehicle->SetValue(SlotName(slot), run.state.url_images + "/" + name + ".jpg");
+        break;
+      }
+    }
+  }
+  SyncImage(run, name + ".jpg");
+}
+
+void RemoveAuxiliarySections(Run& run, IXMLCursor& main) {
+  XmlCursorPtr photos = main.Select(kPhotosSection);
+  run.WriteLog("Avant Suppression LiensImages");
+  if (!photos->Eof()) photos->Delete();
+  XmlCursorPtr labels = main.Select(kEquipmentLabelsSection);
+  run.WriteLog("Avant Suppression LiensEquipements");
+  if (!labels->Eof()) labels->Delete();
+  XmlCursorPtr aliases = main.Select(kAliasesSection);
+  run.WriteLog("Après Suppression LiensImages & LiensEquipements & Aliases");
+  if (!aliases->Eof()) aliases->Delete();
+  run.WriteLog("Après Aliases");
+}
+
+// Photo slots become Photo elements numbered by their slot, idNVO becomes id-VO, and the
+// fields the portal does not take are cut out of the markup.
+std::string RewriteMarkup(std::string text) {
+  for (int slot = 1; slot <= kPhotoSlots; ++slot) {
+    // An empty slot keeps its name: it is written as an empty-element tag, which neither
+    // of the renaming patterns below matches.
+    const std::string name = SlotName(slot);
+    text = AnsiReplaceAllIgnoreCase(text, "<" + name + "></" + name + ">", "<" + name + "/>");
+  }
+  for (int slot = 1; slot <= kPhotoSlots; ++slot) {
+    text = AnsiReplaceAllIgnoreCase(text, "</" + SlotName(slot) + ">", "</Photo>");
+  }
+  for (int slot = 1; slot <= kPhotoSlots; ++slot) {
+    text = AnsiReplaceAllIgnoreCase(text, "<" + SlotName(slot) + ">",
+                                    "<Photo Num=\"" + std::to_string(slot) + "\">");
+  }
+  text = AnsiReplaceAllIgnoreCase(text, "<idNVO>", "<id-VO>");
+  text = AnsiReplaceAllIgnoreCase(text, "</idNVO>", "</id-VO>");
+  static constexpr std::pair<const char*, const char*> kSpans[] = {
+      {"<InfosSRS ", "</InfosSRS>"},   {"<idVO>", "</idVO>"},
+      {"<TypeVO>", "</TypeVO>"},       {"<InfoVille>", "</InfoVille>"},
+      {"<RefSite>", "</RefSite>"},     {"<RefExpo>", "</RefExpo>"},
+      {"<id_Track>", "</id_Track>"},   {"<RefVille>", "</RefVille>"}};
+  for (const auto& [start, end] : kSpans) text = RemoveSpans(text, start, end, "");
+  return text;
+}
+
+}  // namespace
+
+void ExportParuVendu(Run& run, std::string_view target) {
+  const std::string export_folder = ExportFolder(run);
+  EnsureFolder(run, export_folder);
+  const bool expand_equipment = OnUnlessZero(run.Config(target, "FlgInfoEquip", "0"));
+  LoadConnectionFields(run, kGatewayDefaults);
+
+  XmlCursorPtr main = LoadSourceDocument(run, target);
+  ResetCounters(run);
+
+  XmlCursorPtr records = SelectVehicles(*main);
+  run.WriteLog("Après premier Select DataVO");
+  for (; !records->Eof(); records->Next()) {
+    RewriteVehicle(run, *main, *records, target, expand_equipment);
+  }
+
+  XmlCursorPtr photos = SelectPhotos(*main);
+  run.WriteLog("Après premier Select LiensImages");
+  for (; !photos->Eof();) {
+    AttachPhoto(run, *main, *photos);
+    photos->Next();
+    run.window().ProcessEvents();
+  }
+
+  RemoveAuxiliarySections(run, *main);
+  const std::string text = RewriteMarkup(main->XML());
+  run.WriteLog("Result : " + text);
+  run.WriteLog("Après Replacements");
+  main->LoadXML(text);
+  run.WriteLog("Avant Enregistrement");
+  main->Save(export_folder + "\\" + run.FormatNow("yyyymmddhhnn") + ".xml");
+  const std::string upload_file =
+      export_folder + "\\DorvaneDatasVO-" + run.FormatNow("yyyymmdd") + ".xml";
+  main->Save(upload_file);
+
+  std::error_code ec;
+  std::filesystem::remove(
+      run.HostPath(run.WindowsFolder() + "\\TEMP\\Marque" + run.state.export_target + ".log"), ec);
+  run.WriteLog("");
+  LogUpdatedPhotos(run);
+  run.WriteLog("Début Transfert :  - " + std::to_string(run.state.vehicle_count) + " VO - " +
+               std::to_string(run.state.photo_count) + " photos");
+  const std::string result = SendFileFTP(run, upload_file, true);
+  run.WriteLog(result + "Fichier VO actualisé sur site FTP : " + run.state.export_target + " - " +
+               upload_file);
+  FinishRun(run);
+}
+
+}  // namespace listelo

@@ -1,0 +1,92 @@
+// ParuVendu beyond the case folders: the memo keeps the whole run while the log keeps
+// its end, and the uploaded file is a document a portal's XML reader takes.
+#include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <libxml/xpath.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "app/shell.h"
+#include "support/ftp_server.h"
+#include "support/temp_tree.h"
+
+namespace listelo {
+namespace {
+namespace fs = std::filesystem;
+using testing::FtpServer;
+using testing::ReadFile;
+using testing::RunFixture;
+using testing::WriteFile;
+
+const fs::path kBasicCase = fs::path(LISTELO_TEST_DATA) / "paruvendu" / "basic";
+
+class ParuVenduRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FtpServer& server = FtpServer::Shared();
+    gateway_ = server.NewAccount();
+    images_ = server.NewAccount();
+    fs::create_directories(images_.home / "www" / "voimages");
+    WriteFile(f_.tree().path() / "Listelo.ini",
+              "[Options]\nDebug=0\n[VOImages]\nServeurFTP=" + server.HostPort() +
+                  "\nUser=" + images_.user + "\nPassWord=" + images_.password +
+                  "\n[PARUVENDU]\nServeurFTP=" + server.HostPort() + "\nUser=" + gateway_.user +
+                  "\nPassWord=" + gateway_.password + "\nFlgInfoEquip=1\n");
+    const fs::path sources = f_.HostPath("c:\\projects\\Quarno\\data\\Listelo");
+    fs::create_directories(sources);
+    fs::copy_file(kBasicCase / "ExpDatasPARUVENDU.xml", sources / "ExpDatasPARUVENDU.xml");
+    testing::UseFastFtpTimeouts(f_.run());
+  }
+
+  RunFixture f_{nullptr};
+  FtpServer::Account gateway_;
+  FtpServer::Account images_;
+};
+
+bool MemoHas(const std::vector<std::string>& memo, const std::string& text) {
+  return std::any_of(memo.begin(), memo.end(),
+                     [&](const std::string& line) { return line.find(text) != std::string::npos; });
+}
+
+TEST_F(ParuVenduRunTest, MemoKeepsTheWholeRunAndTheLogItsEnd) {
+  StartExport(f_.run(), "PARUVENDU");
+  ASSERT_TRUE(f_.run().state.run_finished);
+  const auto memo = f_.window().MemoLines();
+  for (const char* line : {"Après premier Select DataVO", "Après premier Select LiensImages",
+                           "Après Aliases", "Result : <?xml", "Avant Enregistrement",
+                           "Début Transfert :  - 2 VO - 9 photos", "Transfert FTP OK : "}) {
+    EXPECT_TRUE(MemoHas(memo, line)) << line;
+  }
+  const std::string log = ReadFile(f_.HostPath(f_.run().LogFileName()));
+  EXPECT_EQ(log.find("Après premier Select"), std::string::npos);
+  EXPECT_NE(log.find("Début Transfert"), std::string::npos);
+}
+
+TEST_F(ParuVenduRunTest, UploadedFileReadsAsTheStockWithNumberedPhotos) {
+  StartExport(f_.run(), "PARUVENDU");
+  const std::string uploaded = ReadFile(gateway_.home / "DorvaneDatasVO-20261208.xml");
+  std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
+      xmlReadMemory(uploaded.data(), static_cast<int>(uploaded.size()), "upload.xml", nullptr,
+                    XML_PARSE_NONET),
+      xmlFreeDoc);
+  ASSERT_NE(doc, nullptr);
+  std::unique_ptr<xmlXPathContext, decltype(&xmlXPathFreeContext)> xpath(
+      xmlXPathNewContext(doc.get()), xmlXPathFreeContext);
+  const auto count = [&](const char* expression) {
+    std::unique_ptr<xmlXPathObject, decltype(&xmlXPathFreeObject)> result(
+        xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(expression), xpath.get()),
+        xmlXPathFreeObject);
+    return result->nodesetval ? result->nodesetval->nodeNr : 0;
+  };
+  EXPECT_EQ(count("/document/DataVOS/DataVO"), 2);
+  EXPECT_EQ(count("/document/DataVOS/DataVO[1]/Photo[@Num]"), 6);
+  EXPECT_EQ(count("/document/DataVOS/DataVO[2]/Photo[@Num='1']"), 1);
+  EXPECT_EQ(count("//idVO | //TypeVO | //InfoVille | //RefSite | //RefExpo | //id_Track | //RefVille"), 0);
+  EXPECT_EQ(count("/document/*"), 1);  // the auxiliary sections are gone
+  EXPECT_EQ(count("/document/DataVOS/DataVO[id-VO='BeAE49-501']"), 1);
+}
+
+}  // namespace
+}  // namespace listelo
