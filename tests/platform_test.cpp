@@ -66,6 +66,9 @@ TEST(TextTest, ReplaceAllIgnoringCase) {
       {"xAx", "a", "aa", "xaax"},  // the replacement is not searched again
       {";CLIM;;clim;", ";clim;", ";Climatisation;", ";Climatisation;;Climatisation;"},
       {"abc", "", "x", "abc"},
+      {"Été ÉTÉ été", "été", "x", "x x x"},  // an accented letter first
+      {"ab", "abc", "x", "ab"},              // pattern longer than the text
+      {"<a><A>", "<a>", "[]", "[][]"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(AnsiReplaceAllIgnoreCase(c.text, c.from, c.to), c.expected) << c.text;

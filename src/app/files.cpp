@@ -103,8 +103,10 @@ void ReplaceFileAtomically(const fs::path& file, std::string_view content) {
     FailWrite(file, "remplacement impossible");
   }
 #else
-  std::string pattern =
-      (folder.empty() ? fs::path(".") : folder) / ("." + file.filename().string() + ".XXXXXX");
+  std::string temp_name = ".";
+  temp_name += file.filename().string();
+  temp_name += ".XXXXXX";
+  std::string pattern = (folder.empty() ? fs::path(".") : folder) / temp_name;
   int fd = ::mkstemp(pattern.data());
   if (fd < 0) FailWrite(file, ErrnoText(errno));
   // mkstemp makes the file private; an output file gets the usual permissions.

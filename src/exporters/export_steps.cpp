@@ -11,10 +11,13 @@
 namespace listelo {
 
 const ConnectionDefaults kImageServerDefaults = {
-    "images.concession.invalid", "voimages@images.concession.invalid", "PlaceHo1",
-    "www/voimages"};
+    "images.concession.invalid", "voimages@images.concession.invalid", "PlaceHo1", "www/voimages"};
 
-std::string ExportFolder(const Run& run) { return run.WindowsFolder() + "\\TEMP\\Listelo"; }
+std::string ExportFolder(const Run& run) {
+  std::string folder = run.WindowsFolder();
+  folder += "\\TEMP\\Listelo";
+  return folder;
+}
 
 void EnsureFolder(const Run& run, std::string_view windows_folder) {
   std::error_code ec;
@@ -50,8 +53,10 @@ void ResetCounters(Run& run) {
 
 void LogUpdatedPhotos(Run& run) {
   if (run.state.updated_photo_count != 0) {
-    run.WriteLog("Nb Photos Mises à jour : " + std::to_string(run.state.updated_photo_count) +
-                 " photos --- ");
+    std::string line = "Nb Photos Mises à jour : ";
+    line += std::to_string(run.state.updated_photo_count);
+    line += " photos --- ";
+    run.WriteLog(line);
   }
 }
 

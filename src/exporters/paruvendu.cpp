@@ -52,8 +52,8 @@ void RewriteVehicle(Run& run, IXMLCursor& main, IXMLCursor& record, std::string_
                                                       record.GetValue("SousRubrique")));
   const std::string lead =
       ReadInteger(record.GetValue("TypeVO"), 0) != 1 ? record.GetValue("Rubrique") : "";
-  const std::string reference = BuildAdReference(lead, record.GetValue("RefSite"),
-                                                 record.GetValue("RefExpo"), run.host().clock.Now());
+  const std::string reference = BuildAdReference(
+      lead, record.GetValue("RefSite"), record.GetValue("RefExpo"), run.host().clock.Now());
   record.SetValue("idNVO", reference + "-" + record.GetValue("idNVO"));
   ReplaceSiteContact(main, record);
   if (expand_equipment) {
@@ -100,25 +100,28 @@ void RemoveAuxiliarySections(Run& run, IXMLCursor& main) {
 // Photo slots become Photo elements numbered by their slot, idNVO becomes id-VO, and the
 // fields the portal does not take are cut out of the markup.
 std::string RewriteMarkup(std::string text) {
+  // The passes alternate between two buffers: the document can be tens of megabytes.
+  std::string scratch;
+  const auto replace_all = [&](const std::string& from, const std::string& to) {
+    AnsiReplaceAllIgnoreCase(text, from, to, scratch);
+    text.swap(scratch);
+  };
   for (int slot = 1; slot <= kPhotoSlots; ++slot) {
     // An empty slot keeps its name: it is written as an empty-element tag, which neither
     // of the renaming patterns below matches.
     const std::string name = SlotName(slot);
-    text = AnsiReplaceAllIgnoreCase(text, "<" + name + "></" + name + ">", "<" + name + "/>");
+    replace_all("<" + name + "></" + name + ">", "<" + name + "/>");
   }
+  for (int slot = 1; slot <= kPhotoSlots; ++slot)
+    replace_all("</" + SlotName(slot) + ">", "</Photo>");
   for (int slot = 1; slot <= kPhotoSlots; ++slot) {
-    text = AnsiReplaceAllIgnoreCase(text, "</" + SlotName(slot) + ">", "</Photo>");
+    replace_all("<" + SlotName(slot) + ">", "<Photo Num=\"" + std::to_string(slot) + "\">");
   }
-  for (int slot = 1; slot <= kPhotoSlots; ++slot) {
-    text = AnsiReplaceAllIgnoreCase(text, "<" + SlotName(slot) + ">",
-                                    "<Photo Num=\"" + std::to_string(slot) + "\">");
-  }
-  text = AnsiReplaceAllIgnoreCase(text, "<idNVO>", "<id-VO>");
-  text = AnsiReplaceAllIgnoreCase(text, "</idNVO>", "</id-VO>");
+  replace_all("<idNVO>", "<id-VO>");
+  replace_all("</idNVO>", "</id-VO>");
   static constexpr std::pair<const char*, const char*> kSpans[] = {
-      {"<InfosSRS ", "</InfosSRS>"},   {"<idVO>", "</idVO>"},
-      {"<TypeVO>", "</TypeVO>"},       {"<InfoVille>", "</InfoVille>"},
-      {"<RefSite>", "</RefSite>"},     {"<RefExpo>", "</RefExpo>"},
+      {"<InfosSRS ", "</InfosSRS>"},   {"<idVO>", "</idVO>"},        {"<TypeVO>", "</TypeVO>"},
+      {"<InfoVille>", "</InfoVille>"}, {"<RefSite>", "</RefSite>"},  {"<RefExpo>", "</RefExpo>"},
       {"<id_Track>", "</id_Track>"},   {"<RefVille>", "</RefVille>"}};
   for (const auto& [start, end] : kSpans) text = RemoveSpans(text, start, end, "");
   return text;

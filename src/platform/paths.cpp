@@ -31,17 +31,15 @@ std::vector<std::string_view> SplitComponents(std::string_view path) {
   return parts;
 }
 
-// The entry of `folder` whose name equals `name` regardless of letter case, or `name`
-// itself when the folder holds none (or cannot be read).
-fs::path MatchComponent(const fs::path& folder, std::string_view name) {
-  fs::path exact = FromAnsi(name);
+// The entry of `folder` whose name equals `name` regardless of letter case; empty when
+// the folder holds none (or cannot be read).
+fs::path FindIgnoringCase(const fs::path& folder, std::string_view name) {
   std::error_code ec;
-  if (fs::exists(folder / exact, ec)) return exact;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::string candidate = PathMapper::ToText(it->path().filename());
     if (AnsiSameText(candidate, name)) return it->path().filename();
   }
-  return exact;
+  return {};
 }
 
 }  // namespace
@@ -84,18 +82,35 @@ fs::path PathMapper::ToHost(std::string_view windows_path) const {
   } else {
     base = ".";
   }
-  bool exists = true;
-  fs::path result = base;
+  // "." and ".." are resolved on the text; ".." never climbs above the drive, as on Windows.
+  std::vector<std::string_view> parts;
   for (std::string_view part : SplitComponents(rest)) {
     if (part == ".") continue;
     if (part == "..") {
-      result = result.parent_path();
+      if (!parts.empty()) parts.pop_back();
       continue;
     }
-    fs::path component = exists ? MatchComponent(result, part) : FromAnsi(part);
-    result /= component;
-    std::error_code ec;
-    exists = exists && fs::exists(result, ec);
+    parts.push_back(part);
+  }
+  // Most paths exist as written: one look-up.
+  fs::path result = base;
+  for (std::string_view part : parts) result /= FromAnsi(part);
+  std::error_code ec;
+  if (!fs::exists(result, ec)) {
+    // Walk down while the folders exist, taking each name in the spelling found.
+    result = base;
+    size_t i = 0;
+    for (; i < parts.size(); ++i) {
+      fs::path written = result / FromAnsi(parts[i]);
+      if (fs::exists(written, ec)) {
+        result = std::move(written);
+        continue;
+      }
+      fs::path found = FindIgnoringCase(result, parts[i]);
+      if (found.empty()) break;
+      result /= found;
+    }
+    for (; i < parts.size(); ++i) result /= FromAnsi(parts[i]);
   }
   if (base == "." && result.native().starts_with("./")) result = result.native().substr(2);
   return result;

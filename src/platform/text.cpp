@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 
@@ -65,6 +66,8 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
+char UpperCaseOf(char ch);
+
 }  // namespace
 
 char32_t AnsiToCodePoint(unsigned char c) {
@@ -116,7 +119,23 @@ std::string AnsiToUtf8(std::string_view ansi) {
   return out;
 }
 
-char AnsiUpperChar(char ch) {
+namespace {
+
+// Upper-casing runs over whole serialised documents many times per run: one table look-up
+// per byte.
+struct UpperTable {
+  std::array<char, 256> map;
+  UpperTable() {
+    for (int i = 0; i < 256; ++i) map[i] = UpperCaseOf(static_cast<char>(i));
+  }
+};
+
+const UpperTable& Upper() {
+  static const UpperTable table;
+  return table;
+}
+
+char UpperCaseOf(char ch) {
   auto c = static_cast<unsigned char>(ch);
   if (c >= 'a' && c <= 'z') return static_cast<char>(c - 0x20);
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char>(c - 0x20);
@@ -133,6 +152,10 @@ char AnsiUpperChar(char ch) {
       return ch;
   }
 }
+
+}  // namespace
+
+char AnsiUpperChar(char ch) { return Upper().map[static_cast<unsigned char>(ch)]; }
 
 char AnsiLowerChar(char ch) {
   auto c = static_cast<unsigned char>(ch);
@@ -153,8 +176,9 @@ char AnsiLowerChar(char ch) {
 }
 
 std::string AnsiUpperCase(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = AnsiUpperChar(c);
+  const UpperTable& table = Upper();
+  std::string out(text.size(), '\0');
+  for (size_t i = 0; i < text.size(); ++i) out[i] = table.map[static_cast<unsigned char>(text[i])];
   return out;
 }
 
@@ -172,21 +196,66 @@ bool AnsiSameText(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string AnsiReplaceAllIgnoreCase(std::string_view text, std::string_view from,
-                                     std::string_view to) {
-  if (from.empty()) return std::string(text);
-  const std::string upper_text = AnsiUpperCase(text);
+namespace {
+
+// Position of the first match of `upper_pattern` (already upper-cased, not empty) in
+// `text` at or after `from`, ignoring letter case; npos when none. The text is not
+// copied: candidates for the first character are found with memchr when that character
+// has a single form (as "<" of the markup patterns has), else by a table scan.
+size_t FindIgnoringCase(std::string_view text, std::string_view upper_pattern, size_t from) {
+  const std::array<char, 256>& upper = Upper().map;
+  const size_t m = upper_pattern.size();
+  if (text.size() < m) return std::string_view::npos;
+  const size_t last = text.size() - m;
+  const char first = upper_pattern[0];
+  const bool single_form = AnsiLowerChar(first) == first;
+  const auto matches_at = [&](size_t i) {
+    for (size_t k = 1; k < m; ++k) {
+      if (upper[static_cast<unsigned char>(text[i + k])] != upper_pattern[k]) return false;
+    }
+    return true;
+  };
+  size_t i = from;
+  while (i <= last) {
+    if (single_form) {
+      const void* hit = std::memchr(text.data() + i, first, last - i + 1);
+      if (hit == nullptr) return std::string_view::npos;
+      i = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+    } else if (upper[static_cast<unsigned char>(text[i])] != first) {
+      ++i;
+      continue;
+    }
+    if (matches_at(i)) return i;
+    ++i;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+void AnsiReplaceAllIgnoreCase(std::string_view text, std::string_view from, std::string_view to,
+                              std::string& out) {
+  out.clear();
+  if (from.empty()) {
+    out.append(text);
+    return;
+  }
   const std::string upper_from = AnsiUpperCase(from);
-  std::string out;
   out.reserve(text.size());
   size_t pos = 0;
-  for (size_t hit = upper_text.find(upper_from); hit != std::string::npos;
-       hit = upper_text.find(upper_from, pos)) {
+  for (size_t hit = FindIgnoringCase(text, upper_from, 0); hit != std::string_view::npos;
+       hit = FindIgnoringCase(text, upper_from, pos)) {
     out.append(text.substr(pos, hit - pos));
     out.append(to);
     pos = hit + from.size();
   }
   out.append(text.substr(pos));
+}
+
+std::string AnsiReplaceAllIgnoreCase(std::string_view text, std::string_view from,
+                                     std::string_view to) {
+  std::string out;
+  AnsiReplaceAllIgnoreCase(text, from, to, out);
   return out;
 }
 

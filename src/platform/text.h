@@ -31,6 +31,10 @@ bool AnsiSameText(std::string_view a, std::string_view b);
 // right; text that a replacement puts in is not searched again. Linear in the text.
 std::string AnsiReplaceAllIgnoreCase(std::string_view text, std::string_view from,
                                      std::string_view to);
+// The same into `out`, whose storage is reused: passes over a large text can alternate
+// between two buffers instead of allocating a new one each time. `out` must not be `text`.
+void AnsiReplaceAllIgnoreCase(std::string_view text, std::string_view from, std::string_view to,
+                              std::string& out);
 
 // Blanks and control characters (anything up to and including the space) cut from both
 // ends, as the configuration reader and the field transforms trim.

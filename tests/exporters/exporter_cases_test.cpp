@@ -55,7 +55,8 @@ std::vector<std::string> CaseFolders() {
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
   if (from.empty()) return text;
-  for (size_t pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size())) {
+  for (size_t pos = text.find(from); pos != std::string::npos;
+       pos = text.find(from, pos + to.size())) {
     text.replace(pos, from.size(), to);
   }
   return text;
@@ -74,7 +75,8 @@ struct ZipCloser {
 // Entry name -> content of an archive.
 std::map<std::string, std::string> ReadArchive(const fs::path& file) {
   int error = 0;
-  std::unique_ptr<zip_t, ZipCloser> archive(zip_open(file.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
+  std::unique_ptr<zip_t, ZipCloser> archive(
+      zip_open(file.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
   if (!archive) throw std::runtime_error("not a readable archive: " + file.string());
   std::map<std::string, std::string> entries;
   for (zip_int64_t i = 0; i < zip_get_num_entries(archive.get(), 0); ++i) {
@@ -91,7 +93,8 @@ std::map<std::string, std::string> ReadArchive(const fs::path& file) {
 
 std::map<std::string, std::string> ReadFolder(const fs::path& folder) {
   std::map<std::string, std::string> files;
-  for (const auto& e : fs::directory_iterator(folder)) files[e.path().filename().string()] = ReadFile(e.path());
+  for (const auto& e : fs::directory_iterator(folder))
+    files[e.path().filename().string()] = ReadFile(e.path());
   return files;
 }
 
@@ -129,7 +132,8 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
     };
     text = ReplaceAll(text, ":" + value("@GATEWAY@") + "\r\n", ":@GATEWAY@\r\n");
     text = ReplaceAll(text, ":" + value("@UNUSED@") + "\r\n", ":@UNUSED@\r\n");
-    text = ReplaceAll(text, "User :" + value("@GATEWAY_USER@") + "\r\n", "User :@GATEWAY_USER@\r\n");
+    text =
+        ReplaceAll(text, "User :" + value("@GATEWAY_USER@") + "\r\n", "User :@GATEWAY_USER@\r\n");
     text = ReplaceAll(text, "pwd  :" + value("@GATEWAY_PASSWORD@") + "\r\n",
                       "pwd  :@GATEWAY_PASSWORD@\r\n");
     return text;
@@ -168,7 +172,8 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
     return {};
   }
 
-  void Compare(const std::string& what, const std::string& actual, const fs::path& expected_file) const {
+  void Compare(const std::string& what, const std::string& actual,
+               const fs::path& expected_file) const {
     if (std::getenv("LISTELO_UPDATE_EXPECTED") != nullptr) {
       WriteFile(expected_file, actual);
       return;

@@ -83,7 +83,9 @@ TEST_F(ParuVenduRunTest, UploadedFileReadsAsTheStockWithNumberedPhotos) {
   EXPECT_EQ(count("/document/DataVOS/DataVO"), 2);
   EXPECT_EQ(count("/document/DataVOS/DataVO[1]/Photo[@Num]"), 6);
   EXPECT_EQ(count("/document/DataVOS/DataVO[2]/Photo[@Num='1']"), 1);
-  EXPECT_EQ(count("//idVO | //TypeVO | //InfoVille | //RefSite | //RefExpo | //id_Track | //RefVille"), 0);
+  EXPECT_EQ(
+      count("//idVO | //TypeVO | //InfoVille | //RefSite | //RefExpo | //id_Track | //RefVille"),
+      0);
   EXPECT_EQ(count("/document/*"), 1);  // the auxiliary sections are gone
   EXPECT_EQ(count("/document/DataVOS/DataVO[id-VO='BeAE49-501']"), 1);
 }
