@@ -1,5 +1,6 @@
 #include "platform/paths.h"
 
+#include <unordered_map>
 #include <vector>
 
 #include "platform/text.h"
@@ -31,18 +32,57 @@ std::vector<std::string_view> SplitComponents(std::string_view path) {
   return parts;
 }
 
-// The entry of `folder` whose name equals `name` regardless of letter case; empty when
-// the folder holds none (or cannot be read).
-fs::path FindIgnoringCase(const fs::path& folder, std::string_view name) {
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::string candidate = PathMapper::ToText(it->path().filename());
-    if (AnsiSameText(candidate, name)) return it->path().filename();
-  }
-  return {};
-}
-
 }  // namespace
+
+// The names of the folders that letter-case look-ups went through, upper-cased, each
+// folder read again when its modification time shows that entries came or went. A
+// photo folder of many thousand files is then read once per run, not once per photo
+// that is missing from it.
+class PathMapper::FolderIndex {
+ public:
+  // The entry of `folder` whose name equals `name` regardless of letter case; empty when
+  // the folder holds none (or cannot be read).
+  fs::path Find(const fs::path& folder, std::string_view name) {
+    std::error_code ec;
+    const fs::file_time_type stamp = fs::last_write_time(folder, ec);
+    if (ec) return {};
+    Listing& listing = listings_[folder.native()];
+    if (!listing.read || listing.stamp != stamp) Read(folder, stamp, listing);
+    auto it = listing.names.find(AnsiUpperCase(name));
+    return it == listing.names.end() ? fs::path() : it->second;
+  }
+
+ private:
+  struct Listing {
+    bool read = false;
+    fs::file_time_type stamp;
+    std::unordered_map<std::string, fs::path> names;  // upper-cased name -> entry
+  };
+
+  static constexpr size_t kMaxFolders = 4096;
+
+  void Read(const fs::path& folder, fs::file_time_type stamp, Listing& listing) {
+    if (listings_.size() > kMaxFolders) {
+      listings_.clear();
+      Read(folder, stamp, listings_[folder.native()]);
+      return;
+    }
+    listing.names.clear();
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+      fs::path entry = it->path().filename();
+      // The first spelling found wins, as a directory scan would.
+      listing.names.try_emplace(AnsiUpperCase(PathMapper::ToText(entry)), entry);
+    }
+    listing.read = true;
+    listing.stamp = stamp;
+  }
+
+  std::unordered_map<std::string, Listing> listings_;
+};
+
+PathMapper::PathMapper(fs::path root)
+    : root_(std::move(root)), folders_(std::make_shared<FolderIndex>()) {}
 
 PathMapper PathMapper::FromEnvironment(const Environment& env) {
   if (auto root = env.Get("LISTELO_ROOT"); root && !root->empty())
@@ -106,7 +146,7 @@ fs::path PathMapper::ToHost(std::string_view windows_path) const {
         result = std::move(written);
         continue;
       }
-      fs::path found = FindIgnoringCase(result, parts[i]);
+      fs::path found = folders_->Find(result, parts[i]);
       if (found.empty()) break;
       result /= found;
     }

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -23,7 +24,7 @@ namespace listelo {
 class PathMapper {
  public:
   // `root` stands for the drives on POSIX hosts; unused on Windows.
-  explicit PathMapper(std::filesystem::path root) : root_(std::move(root)) {}
+  explicit PathMapper(std::filesystem::path root);
 
   // The root from LISTELO_ROOT, else $XDG_DATA_HOME/listelo, else ~/.local/share/listelo.
   static PathMapper FromEnvironment(const Environment& env);
@@ -37,7 +38,12 @@ class PathMapper {
   const std::filesystem::path& root() const { return root_; }
 
  private:
+  class FolderIndex;
+
   std::filesystem::path root_;
+  // Letter-case look-ups read each folder once, not once per look-up; shared by the
+  // copies of the mapper.
+  std::shared_ptr<FolderIndex> folders_;
 };
 
 // The part of a Windows-form path before its last "\" (or "/"); empty when there is none.
