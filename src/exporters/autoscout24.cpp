@@ -239,7 +239,7 @@ void ExportAutoScout24(Run& run) {
   ResetCounters(run);
 
   std::string lines;
-  for (; !records->Eof();) {
+  while (!records->Eof()) {
     AddVehicleLine(run, *main, *records, settings, lines);
     records->Next();
     run.window().ProcessEvents();
