@@ -1,18 +1,27 @@
-// listelo_make_stock N out.xml: writes a source stock document of N vehicles.
+// listelo_make_stock [--autoscout24] N out.xml: writes a source stock document of N
+// vehicles; --autoscout24 adds the fields of the AutoScout24 and VPN documents.
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <string_view>
 
 #include "app/files.h"
 #include "stock_generator.h"
 
 int main(int argc, char** argv) {
+  auto fields = listelo::bench::StockFields::kParuVendu;
+  if (argc > 1 && std::string_view(argv[1]) == "--autoscout24") {
+    fields = listelo::bench::StockFields::kAutoScout24;
+    --argc;
+    ++argv;
+  }
   if (argc != 3 || std::atoi(argv[1]) < 0) {
-    std::cerr << "usage: listelo_make_stock VEHICLES OUT.xml\n";
+    std::cerr << "usage: listelo_make_stock [--autoscout24] VEHICLES OUT.xml\n";
     return 2;
   }
   try {
-    listelo::ReplaceFileAtomically(argv[2], listelo::bench::MakeStockDocument(std::atoi(argv[1])));
+    listelo::ReplaceFileAtomically(
+        argv[2], listelo::bench::MakeStockDocument(std::atoi(argv[1]), 1, fields));
   } catch (const std::exception& error) {
     std::cerr << error.what() << "\n";
     return 1;

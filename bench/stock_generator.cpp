@@ -52,6 +52,47 @@ void Field(std::string& out, std::string_view name, std::string_view value) {
 
 std::string Code(int i) { return "EQ" + std::to_string(i); }
 
+// Codes of the AutoScout24 equipment columns, with a few the portal does not take.
+constexpr std::array<std::string_view, 12> kInteriorCodes = {
+    "Clim",   "ClimAuto", "SCuir",    "VitreElec", "GPS",    "SElect",
+    "SChauf", "RadCD",    "OrdiBord", "DirAss",    "RegVit", "Accoudoir"};
+constexpr std::array<std::string_view, 8> kExteriorCodes = {
+    "PMat", "Tuning", "JantAll", "PorBag", "Radrecul", "AttRem", "Becquet", ""};
+constexpr std::array<std::string_view, 10> kSafetyCodes = {
+    "ABS",     "AirbagCond", "AirbagPass", "AirbagLat", "LXen",
+    "VerCent", "Alarme",     "ESP",        "AntiBrou",  "Isofix"};
+constexpr std::array<std::string_view, 4> kAvailability = {"res", "VEN", "", "Arrivage"};
+
+template <size_t N>
+std::string NamedCodes(std::mt19937& random, const std::array<std::string_view, N>& codes) {
+  std::string list = ";";
+  for (std::string_view code : codes) {
+    if (std::uniform_int_distribution<int>(0, 1)(random) == 1) list += std::string(code) + ";";
+  }
+  return list == ";" ? "" : list;
+}
+
+void AutoScout24Fields(std::string& out, std::mt19937& random, const std::string& make,
+                       const std::string& model) {
+  auto any = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+  const size_t blank = model.find(' ');
+  Field(out, "IMarque", make);
+  Field(out, "IModele", model.substr(0, blank));
+  Field(out, "IVersion", model);
+  Field(out, "TypeCarrosserie", any(2) ? "Berline" : "Break");
+  Field(out, "MoisMEC", std::to_string(1 + any(12)));
+  Field(out, "AnneeMEC", std::to_string(2010 + any(14)));
+  const size_t list = 8000 + any(30000);
+  Field(out, "PrixDuBien", any(4) ? std::to_string(list - any(2000)) + ",50" : "0");
+  Field(out, "PrixConstructeur", std::to_string(list));
+  Field(out, "InfoEquiInterieur", NamedCodes(random, kInteriorCodes));
+  Field(out, "InfoEquiExterieur", NamedCodes(random, kExteriorCodes));
+  Field(out, "InfoEquiSecurite", NamedCodes(random, kSafetyCodes));
+  Field(out, "InfoVR", std::string(kAvailability[any(kAvailability.size())]));
+  Field(out, "pPromo", any(5) ? "0" : std::to_string(7000 + any(20000)));
+  Field(out, "pFlash", any(10) ? "0" : std::to_string(6000 + any(20000)));
+}
+
 std::string Codes(std::mt19937& random, int count) {
   std::string codes = ";";
   std::uniform_int_distribution<int> pick(0, kEquipmentCodes - 1);
@@ -59,7 +100,10 @@ std::string Codes(std::mt19937& random, int count) {
   return codes;
 }
 
-void Vehicle(std::string& out, std::mt19937& random, int id) {
+// `extra` draws the exporter-specific fields, so that the common ones stay the same
+// whichever fields are asked for.
+void Vehicle(std::string& out, std::mt19937& random, std::mt19937& extra, int id,
+             StockFields fields) {
   auto any = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
   const std::string make(kMakes[any(kMakes.size())]);
   const std::string site = "SITE" + std::to_string(1 + any(kSites));
@@ -103,13 +147,18 @@ void Vehicle(std::string& out, std::mt19937& random, int id) {
   Field(out, "MsgAnnonce", "Véhicule révisé, contrôle technique à jour. Reprise possible.");
   Field(out, "HorairesCommercial", "Du lundi au samedi de 8h30 à 19h00");
   for (int n = 1; n <= 6; ++n) out += "      <NomPhoto" + std::to_string(n) + "/>\n";
+  if (fields == StockFields::kAutoScout24) {
+    AutoScout24Fields(out, extra, make,
+                      std::string(kModels[static_cast<size_t>(id) % kModels.size()]));
+  }
   out += "    </DataVO>\n";
 }
 
 }  // namespace
 
-std::string MakeStockDocument(int vehicles, unsigned seed) {
+std::string MakeStockDocument(int vehicles, unsigned seed, StockFields fields) {
   std::mt19937 random(seed);
+  std::mt19937 extra(seed + 1);
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<document>\n";
   out += "  <COORDONNEESS EOF=\"False\" RecordName=\"COORDONNEES\">\n";
   for (int s = 1; s <= kSites; ++s) {
@@ -120,7 +169,7 @@ std::string MakeStockDocument(int vehicles, unsigned seed) {
     out += "    </COORDONNEES>\n";
   }
   out += "  </COORDONNEESS>\n  <DataVOS EOF=\"False\" RecordName=\"DataVO\">\n";
-  for (int id = 1; id <= vehicles; ++id) Vehicle(out, random, id);
+  for (int id = 1; id <= vehicles; ++id) Vehicle(out, random, extra, id, fields);
   out += "  </DataVOS>\n  <InfosSRS EOF=\"False\" Type=\"SR\" RecordName=\"InfosSR\">\n";
   for (int s = 1; s <= kSites; ++s) {
     out += "    <InfosSR>\n";

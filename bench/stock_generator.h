@@ -6,9 +6,18 @@
 
 namespace listelo::bench {
 
-// The document as the stock database writes it (UTF-8, indented). The same `vehicles`
-// and `seed` always give the same bytes. Vehicle idVO values run from 1 to `vehicles`;
-// some photo records name a vehicle that does not exist.
-std::string MakeStockDocument(int vehicles, unsigned seed = 1);
+// Which exporter's vehicle fields the records carry besides the common ones.
+enum class StockFields {
+  kParuVendu,    // the ParuVendu document's fields only
+  kAutoScout24,  // also IMarque, IModele, IVersion, MoisMEC, AnneeMEC, PrixDuBien,
+                 // PrixConstructeur, the InfoEqui* lists of real codes, InfoVR, pPromo...
+};
+
+// The document as the stock database writes it (UTF-8, indented). The same `vehicles`,
+// `seed` and `fields` always give the same bytes; extra fields do not change the others.
+// Vehicle idVO values run from 1 to `vehicles`; some photo records name a vehicle that
+// does not exist.
+std::string MakeStockDocument(int vehicles, unsigned seed = 1,
+                              StockFields fields = StockFields::kParuVendu);
 
 }  // namespace listelo::bench

@@ -1,10 +1,14 @@
 #include "exporters/export_steps.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 
+#include "app/errors.h"
 #include "app/ini_file.h"
 #include "app/run.h"
+#include "platform/regional.h"
 #include "platform/text.h"
 #include "xml/stock_document.h"
 
@@ -22,6 +26,44 @@ std::string ExportFolder(const Run& run) {
 void EnsureFolder(const Run& run, std::string_view windows_folder) {
   std::error_code ec;
   std::filesystem::create_directory(run.HostPath(windows_folder), ec);
+}
+
+namespace {
+
+// Whether a PathTemp value, put after the Windows folder, names a folder strictly below
+// it. ".." climbs; a name of dots and blanks only names the folder it stands in, since
+// Windows drops trailing dots and blanks from names.
+bool NamesFolderBelowWindows(std::string_view path_temp) {
+  int depth = 0;
+  for (size_t start = 0; start <= path_temp.size();) {
+    size_t end = path_temp.find_first_of("\\/", start);
+    if (end == std::string_view::npos) end = path_temp.size();
+    std::string_view name = path_temp.substr(start, end - start);
+    start = end + 1;
+    if (name == "..") {
+      if (--depth < 0) return false;
+      continue;
+    }
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+    if (!name.empty()) ++depth;
+  }
+  return depth > 0;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+std::string WorkingFolder(const Run& run, std::string_view default_path_temp) {
+  const std::string& target = run.state.export_target;
+  const std::string path_temp = run.Config(target, "PathTemp", default_path_temp);
+  if (!NamesFolderBelowWindows(path_temp)) {
+    // Emptying it would delete the files of the Windows folder, or of a whole drive.
+    throw RunError("PathTemp de la section " + target + " (\"" + path_temp +
+                   "\") ne désigne pas un sous-dossier du dossier Windows : le dossier de "
+                   "travail ne peut pas être vidé, export arrêté sans rien supprimer.");
+  }
+  return run.WindowsFolder() + path_temp;
 }
 
 void LoadConnectionFields(Run& run, const ConnectionDefaults& gateway) {
@@ -69,6 +111,71 @@ int ReadInteger(std::string_view text, int default_value) {
     return default_value;
   }
   return value;
+}
+
+double ReadNumber(std::string_view text, const RegionalSettings& regional, double default_value) {
+  // Rewritten in the C locale's form for from_chars, which alone does not know the
+  // locale's separator and would take "inf", "nan" and hexadecimal forms.
+  std::string plain;
+  size_t i = 0;
+  const auto blanks = [&] {
+    while (i < text.size() && text[i] == ' ') ++i;
+  };
+  const auto digits = [&] {
+    const size_t begin = i;
+    while (i < text.size() && IsDigit(text[i])) plain += text[i++];
+    return i - begin;
+  };
+  blanks();
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    if (text[i] == '-') plain += '-';
+    ++i;
+  }
+  size_t mantissa_digits = digits();
+  if (i < text.size() && text[i] == regional.decimal_separator) {
+    plain += '.';
+    ++i;
+    mantissa_digits += digits();
+  }
+  if (mantissa_digits == 0) return default_value;
+  if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
+    plain += 'e';
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) plain += text[i++];
+    if (digits() == 0) return default_value;
+  }
+  blanks();
+  if (i != text.size()) return default_value;
+  double value = 0;
+  const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+  if (error != std::errc() || end != plain.data() + plain.size()) return default_value;
+  return value;
+}
+
+std::string FormatGeneralNumber(double value, const RegionalSettings& regional) {
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+  if (value == 0) return "0";  // -0 too
+  char buffer[40];
+  // %G takes the exponent form exactly when the general format does; only the exponent
+  // is written differently ("1E+15" here, "1E15" there).
+  std::snprintf(buffer, sizeof buffer, "%.15G", value);
+  std::string text;
+  for (const char* p = buffer; *p != '\0'; ++p) {
+    if (*p == '.') {
+      text += regional.decimal_separator;
+    } else if (*p == 'E') {
+      text += 'E';
+      if (*++p == '-') text += '-';
+      ++p;
+      while (*p == '0' && p[1] != '\0') ++p;
+      text += p;
+      break;
+    } else {
+      text += *p;
+    }
+  }
+  return text;
 }
 
 void FinishRun(Run& run) { run.state.run_finished = true; }

@@ -13,6 +13,7 @@
 namespace listelo {
 
 class Run;
+struct RegionalSettings;
 
 // Built-in connection values of a target section, used when the configuration has none.
 // They are placeholders of the right form: deployments set the real ones.
@@ -33,6 +34,12 @@ std::string ExportFolder(const Run& run);
 // file is written there.
 void EnsureFolder(const Run& run, std::string_view windows_folder);
 
+// The exporter's working folder: Windows folder + the target's PathTemp (default
+// `default_path_temp`). The folder is emptied before each run, so it must lie strictly
+// below the Windows folder: a PathTemp that names no folder there (empty, "\", "\.",
+// "\Temp\..", "\..\Users") raises RunError naming the setting, before anything is touched.
+std::string WorkingFolder(const Run& run, std::string_view default_path_temp);
+
 // Copies the four "VOImages" values into the image-server fields of the window and the
 // four connection values of the target's section into the gateway fields, and sets the
 // image-server test switch from the target's TestFTPVOImages.
@@ -50,6 +57,16 @@ void LogUpdatedPhotos(Run& run);
 
 // A field read as an integer (blanks around it allowed), or `default_value`.
 int ReadInteger(std::string_view text, int default_value);
+
+// A number as the dealer's figures are written: blanks, a sign, digits with the
+// locale's decimal separator, an optional exponent ("E" or "e"), blanks; no thousands
+// grouping. `default_value` when the text does not read or lies outside double range.
+double ReadNumber(std::string_view text, const RegionalSettings& regional, double default_value);
+
+// A number in general format: at most 15 significant digits, no trailing zeros, no
+// thousands separator, the locale's decimal separator; exponent form ("1E15", "1,5E-5")
+// when the value has more than 15 integer digits or is below 0.0001. 0 is "0".
+std::string FormatGeneralNumber(double value, const RegionalSettings& regional);
 
 // The run's last step.
 void FinishRun(Run& run);

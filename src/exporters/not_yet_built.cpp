@@ -4,7 +4,6 @@
 
 namespace listelo {
 
-void ExportAutoScout24(Run&) {}
 void ExportNeoWebCar(Run&) {}
 void ExportSitAutoPro(Run&) {}
 void ExportTopAnnonces(Run&) {}

@@ -1,0 +1,216 @@
+// AutoScout24 and VPN beyond the case folders: what a run leaves alone or clears away
+// (files outside the working folder, the previous run's photos), the CSV failure, and
+// the number reading and writing that the price columns share with other exporters.
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <memory>
+
+#include "app/errors.h"
+#include "app/shell.h"
+#include "exporters/export_steps.h"
+#include "platform/regional.h"
+#include "support/ftp_server.h"
+#include "support/temp_tree.h"
+
+namespace listelo {
+namespace {
+namespace fs = std::filesystem;
+using testing::FtpServer;
+using testing::ReadFile;
+using testing::RunFixture;
+using testing::WriteFile;
+
+const fs::path kCases = fs::path(LISTELO_TEST_DATA) / "autoscout24";
+
+RegionalSettings French() {
+  RegionalSettings french;
+  french.decimal_separator = ',';
+  return french;
+}
+
+TEST(GeneralNumberFormatTest, WritesUpToFifteenSignificantDigits) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {
+      {15000, "15000"},
+      {14990.5, "14990,5"},
+      {0.1 + 0.2, "0,3"},  // the binary noise lies beyond the 15th digit
+      {1234567.891234567, "1234567,89123457"},
+      {123456789012345, "123456789012345"},
+      {1e15, "1E15"},
+      {-2.5e20, "-2,5E20"},
+      {0.0001, "0,0001"},
+      {0.000015, "1,5E-5"},
+      {0, "0"},
+      {-0.0, "0"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FormatGeneralNumber(c.value, French()), c.text) << c.value;
+  }
+  EXPECT_EQ(FormatGeneralNumber(14990.5, RegionalSettings()), "14990.5");
+}
+
+TEST(ReadNumberTest, ReadsWithTheLocaleSeparatorOnly) {
+  const struct {
+    const char* text;
+    double value;  // NAN: does not read
+  } cases[] = {
+      {"15000", 15000}, {" 14990,5 ", 14990.5},
+      {"-3", -3},       {"+3", 3},
+      {",5", 0.5},      {"5,", 5},
+      {"1,5E3", 1500},  {"2e-1", 0.2},
+      {"14990.5", NAN}, {"1 000", NAN},
+      {"", NAN},        {",", NAN},
+      {"1e", NAN},      {"inf", NAN},
+      {"0x10", NAN},    {"1e999", NAN},
+      {"12 €", NAN},
+  };
+  for (const auto& c : cases) {
+    const double read = ReadNumber(c.text, French(), NAN);
+    if (std::isnan(c.value)) {
+      EXPECT_TRUE(std::isnan(read)) << c.text << " read as " << read;
+    } else {
+      EXPECT_DOUBLE_EQ(read, c.value) << c.text;
+    }
+  }
+}
+
+// A PathTemp that does not name a folder below the Windows folder would have the run
+// empty the Windows folder or a whole drive: the run stops before touching anything.
+TEST(AutoScout24WorkingFolderTest, RefusesAPathTempOutsideTheWindowsFolder) {
+  for (const char* path_temp : {"", "\\", "/", "\\.", "\\ .", "\\..", "\\Temp\\..",
+                                "\\Temp\\AS24\\..\\..", "\\..\\Users"}) {
+    RunFixture f(("[AUTOSCOUT24]\nPathTemp=" + std::string(path_temp) + "\n").c_str());
+    const std::vector<std::string> planted = {"c:\\keep.txt", "c:\\windows\\win.ini",
+                                              "c:\\windows\\TEMP\\keep.txt",
+                                              "c:\\windows\\TEMP\\AS24\\old_1.jpg"};
+    for (const std::string& file : planted) WriteFile(f.HostPath(file), "kept");
+    try {
+      StartExport(f.run(), "AUTOSCOUT24");
+      ADD_FAILURE() << "PathTemp=" << path_temp << " was accepted";
+    } catch (const RunError& error) {
+      EXPECT_NE(std::string(error.what()).find("PathTemp de la section AUTOSCOUT24"),
+                std::string::npos)
+          << error.what();
+    }
+    for (const std::string& file : planted) {
+      EXPECT_TRUE(fs::exists(f.HostPath(file))) << file << " deleted with PathTemp=" << path_temp;
+    }
+    EXPECT_FALSE(f.run().state.run_finished);
+  }
+}
+
+struct ZipCloser {
+  void operator()(zip_t* z) const { zip_discard(z); }
+};
+
+std::map<std::string, std::string> ArchiveEntries(const fs::path& file) {
+  int error = 0;
+  std::unique_ptr<zip_t, ZipCloser> archive(zip_open(file.c_str(), ZIP_RDONLY, &error));
+  if (!archive) throw std::runtime_error("not a readable archive: " + file.string());
+  std::map<std::string, std::string> entries;
+  for (zip_int64_t i = 0; i < zip_get_num_entries(archive.get(), 0); ++i) {
+    zip_stat_t st;
+    zip_stat_index(archive.get(), i, 0, &st);
+    std::string content(st.size, '\0');
+    zip_file_t* entry = zip_fopen_index(archive.get(), i, 0);
+    zip_fread(entry, content.data(), st.size);
+    zip_fclose(entry);
+    entries[st.name] = content;
+  }
+  return entries;
+}
+
+class AutoScout24RunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FtpServer& server = FtpServer::Shared();
+    gateway_ = server.NewAccount();
+    WriteFile(f_.tree().path() / "Listelo.ini",
+              "[Options]\nPathImages=c:\\projects\\Quarno\\images\nDebug=0\n"
+              "DecimalSeparator=,\n[AUTOSCOUT24]\nServeurFTP=" +
+                  server.HostPort() + "\nUser=" + gateway_.user +
+                  "\nPassWord=" + gateway_.password + "\nidClient=0123456789\n");
+    fs::create_directories(f_.HostPath("c:\\projects\\Quarno"));
+    fs::copy(kCases / "vehicles" / "photos", f_.HostPath("c:\\projects\\Quarno\\images"),
+             fs::copy_options::recursive);
+    UseSource("vehicles");
+    testing::UseFastFtpTimeouts(f_.run());
+  }
+
+  void UseSource(const char* case_name) {
+    const fs::path sources = f_.HostPath("c:\\projects\\Quarno\\data\\Listelo");
+    fs::create_directories(sources);
+    fs::copy_file(kCases / case_name / "ExpDatasAutoScout24.xml",
+                  sources / "ExpDatasAutoScout24.xml", fs::copy_options::overwrite_existing);
+  }
+
+  std::vector<std::string> FileNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  RunFixture f_{nullptr};
+  FtpServer::Account gateway_;
+};
+
+// The working folder is emptied and the archive made anew: a stock that has shrunk to
+// nothing ships an empty CSV file and none of the previous run's photos.
+TEST_F(AutoScout24RunTest, NextRunShipsOnlyItsOwnFiles) {
+  StartExport(f_.run(), "AUTOSCOUT24");
+  ASSERT_TRUE(f_.run().state.run_finished);
+  EXPECT_EQ(ArchiveEntries(gateway_.home / "0123456789.zip").size(), 5u);
+
+  UseSource("empty_source");
+  f_.window().ClearMemo();
+  StartExport(f_.run(), "AUTOSCOUT24");
+  ASSERT_TRUE(f_.run().state.run_finished);
+  const std::map<std::string, std::string> only_csv = {{"0123456789.csv", ""}};
+  EXPECT_EQ(ArchiveEntries(gateway_.home / "0123456789.zip"), only_csv);
+  EXPECT_EQ(ArchiveEntries(f_.HostPath("c:\\windows\\TEMP\\Listelo\\0123456789.zip")), only_csv);
+  EXPECT_EQ(FileNames(f_.HostPath("c:\\windows\\TEMP\\AS24")),
+            std::vector<std::string>{"0123456789.csv"});
+
+  // The archive steps show in the memo; the log file keeps only the run's last lines.
+  const auto memo = f_.window().MemoLines();
+  const std::string archive = "c:\\windows\\TEMP\\Listelo\\0123456789.zip";
+  const auto at = [&memo](const std::string& text) {
+    return std::find_if(memo.begin(), memo.end(),
+                        [&](const std::string& line) { return line.ends_with(text); });
+  };
+  const auto zip_line = at(" - Zip File : " + archive);
+  const auto created = at("Fichier " + archive + " créé");
+  const auto transfer = at(" - Début Transfert : " + archive);
+  EXPECT_TRUE(zip_line < created && created < transfer && transfer != memo.end());
+  EXPECT_EQ(*created, "Fichier " + archive + " créé");  // not a log line
+  const std::string log = ReadFile(f_.HostPath(f_.run().LogFileName()));
+  EXPECT_EQ(log.find("Zip File"), std::string::npos);
+  EXPECT_EQ(log.find("créé"), std::string::npos);
+}
+
+// Without its CSV file the archive would carry photos alone, and the log would still say
+// the stock was updated: the run stops with the reason instead, and nothing is sent.
+TEST_F(AutoScout24RunTest, CsvFileThatCannotBeWrittenStopsTheRun) {
+  // A folder in the CSV file's place survives the emptying of the working folder.
+  fs::create_directories(f_.HostPath("c:\\windows\\TEMP\\AS24\\0123456789.csv"));
+  try {
+    StartExport(f_.run(), "AUTOSCOUT24");
+    ADD_FAILURE() << "the run went on";
+  } catch (const IoError& error) {
+    EXPECT_NE(std::string(error.what()).find("0123456789.csv"), std::string::npos) << error.what();
+  }
+  EXPECT_FALSE(f_.run().state.run_finished);
+  EXPECT_TRUE(FileNames(gateway_.home).empty());
+  EXPECT_FALSE(fs::exists(f_.HostPath("c:\\windows\\TEMP\\Listelo\\0123456789.zip")));
+}
+
+}  // namespace
+}  // namespace listelo
