@@ -122,8 +122,13 @@ void CopySyncImage(Run& run, int number, std::string_view name, std::string_view
                    std::string_view working_folder) {
   std::string server_name = ImageServerPath(name);
   std::string source = run.state.path_images + "\\" + server_name;
-  std::string copy = std::string(working_folder) + "\\" + std::string(reference) + "_" +
-                     std::to_string(number) + ".jpg";
+  // The reference comes from the stock database: a separator in it must not lead the
+  // copy out of the working folder.
+  std::string file_name = std::string(reference) + "_" + std::to_string(number) + ".jpg";
+  for (char& c : file_name) {
+    if (c == '\\' || c == '/' || c == ':') c = '_';
+  }
+  std::string copy = std::string(working_folder) + "\\" + file_name;
   std::error_code ec;
   fs::copy_file(run.HostPath(source), run.HostPath(copy), fs::copy_options::overwrite_existing,
                 ec);  // a failed copy shows through the missing source's report

@@ -252,6 +252,18 @@ TEST_F(ImageSyncTest, CopySyncImageReportsMissingFilesWithTheSwitchOff) {
   EXPECT_THAT(Commands(), IsEmpty());
 }
 
+TEST_F(ImageSyncTest, CopySyncImageKeepsTheCopyInTheWorkingFolder) {
+  f_.run().state.test_ftp_vo_images = false;
+  Local("x.jpg", "photo");
+  const std::string work = "c:\\windows\\TEMP\\AS24";
+  fs::create_directories(f_.HostPath(work));
+  CopySyncImage(f_.run(), 1, "x.jpg", "..\\..\\evil", work);
+  CopySyncImage(f_.run(), 2, "x.jpg", "a/b:c", work);
+  EXPECT_EQ(ReadFile(f_.HostPath(work) / ".._.._evil_1.jpg"), "photo");
+  EXPECT_EQ(ReadFile(f_.HostPath(work) / "a_b_c_2.jpg"), "photo");
+  EXPECT_FALSE(fs::exists(f_.HostPath("c:\\windows\\evil_1.jpg")));
+}
+
 TEST(ImageServerPathTest, DropsTheHostOfWebAddresses) {
   struct Case {
     const char* name;
