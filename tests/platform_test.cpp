@@ -116,6 +116,7 @@ TEST_F(PathMapperTest, MapsWindowsFormsOntoTheRoot) {
   EXPECT_EQ(mapper_.ToHost("\\TEMP\\RadoveDuvude.log"), root / "c/TEMP/RadoveDuvude.log");
   EXPECT_EQ(mapper_.ToHost("/var/lib/x\\TEMP\\Listelo"), fs::path("/var/lib/x/TEMP/Listelo"));
   EXPECT_EQ(mapper_.ToHost("c:\\a\\.\\b\\..\\c"), root / "c/a/c");
+  EXPECT_EQ(mapper_.ToHost("c:\\..\\..\\etc\\x"), root / "c/etc/x");  // never above the drive
 }
 
 TEST_F(PathMapperTest, MatchesExistingNamesWithoutRegardToCase) {

@@ -137,15 +137,19 @@ fs::path PathMapper::ToHost(std::string_view windows_path) const {
   for (std::string_view part : parts) result /= FromAnsi(part);
   std::error_code ec;
   if (!fs::exists(result, ec)) {
-    // Walk down while the folders exist, taking each name in the spelling found.
-    result = base;
-    size_t i = 0;
+    // The deepest folder that exists as written, looked for from the end: the missing
+    // part of a path is mostly its last name or two.
+    size_t existing = parts.size() - (parts.empty() ? 0 : 1);
+    const auto prefix = [&](size_t count) {
+      fs::path folder = base;
+      for (size_t k = 0; k < count; ++k) folder /= FromAnsi(parts[k]);
+      return folder;
+    };
+    result = prefix(existing);
+    while (existing > 0 && !fs::is_directory(result, ec)) result = prefix(--existing);
+    // From there, each name in the spelling the folder holds.
+    size_t i = existing;
     for (; i < parts.size(); ++i) {
-      fs::path written = result / FromAnsi(parts[i]);
-      if (fs::exists(written, ec)) {
-        result = std::move(written);
-        continue;
-      }
       fs::path found = folders_->Find(result, parts[i]);
       if (found.empty()) break;
       result /= found;
