@@ -27,7 +27,7 @@ constexpr int kCompressionLevel = 9;
 // MS-DOS attributes of a plain file ("archive" set), as the archives always carried.
 constexpr zip_uint32_t kDosArchiveAttribute = 0x20;
 
-// A file that a specification names, as it stood when the specifications were read.
+// A file that a file pattern names, as it stood when the file patterns were read.
 struct FoundFile {
   fs::path host;
   std::string name;        // Windows-1252, for the progress sink
@@ -74,11 +74,12 @@ std::optional<FoundFile> PackableFile(const fs::path& host) {
   return file;
 }
 
-// The folder part of a specification, ready to map; "\" for "\x.txt", "." for "x.txt".
-std::string SpecFolder(std::string_view spec) {
-  std::string_view folder = WindowsFolderPart(spec);
+// The folder part of a file pattern, ready to map; "\" for "\x.txt", "." for "x.txt".
+std::string PatternFolder(std::string_view pattern) {
+  std::string_view folder = WindowsFolderPart(pattern);
   if (!folder.empty()) return std::string(folder);
-  if (!spec.empty() && (spec[0] == '\\' || spec[0] == '/')) return std::string(spec.substr(0, 1));
+  if (!pattern.empty() && (pattern[0] == '\\' || pattern[0] == '/'))
+    return std::string(pattern.substr(0, 1));
   return ".";
 }
 
@@ -99,16 +100,17 @@ void AddMatchingFiles(const fs::path& folder, std::string_view pattern,
   }
 }
 
-// Every file that the specifications name, once per bare name: archive names are
-// unique, and the first specification that names a file wins.
-std::vector<FoundFile> FindFiles(const PathMapper& paths, const std::vector<std::string>& specs) {
+// Every file that the file patterns name, once per bare name: archive names are
+// unique, and the first file pattern that names a file wins.
+std::vector<FoundFile> FindFiles(const PathMapper& paths,
+                                 const std::vector<std::string>& patterns) {
   std::vector<FoundFile> found;
-  for (const std::string& spec : specs) {
-    const std::string_view name = WindowsFileName(spec);
+  for (const std::string& pattern : patterns) {
+    const std::string_view name = WindowsFileName(pattern);
     if (name.empty()) continue;
     if (HasWildcards(name)) {
-      AddMatchingFiles(paths.ToHost(SpecFolder(spec)), name, found);
-    } else if (auto file = PackableFile(paths.ToHost(spec))) {
+      AddMatchingFiles(paths.ToHost(PatternFolder(pattern)), name, found);
+    } else if (auto file = PackableFile(paths.ToHost(pattern))) {
       found.push_back(std::move(*file));
     }
   }
@@ -208,9 +210,9 @@ int TZip::AddFiles() {
         "A Zip file must be openned or created before\r\n"
         "Adding, Deleting or Extracting files.");
   }
-  const std::vector<std::string> specs = std::exchange(file_specs_, {});
-  if (specs.empty()) return 0;
-  const std::vector<FoundFile> files = FindFiles(paths_, specs);
+  const std::vector<std::string> patterns = std::exchange(file_specs_, {});
+  if (patterns.empty()) return 0;
+  const std::vector<FoundFile> files = FindFiles(paths_, patterns);
 
   // The progress and the sources are declared before the archive: libzip calls them
   // until the archive handle is gone.

@@ -55,7 +55,7 @@ class TZip {
   // and "?" ("c:\x\*.*"), all in Windows form. Emptied by every AddFiles.
   std::vector<std::string>& FileSpecs() { return file_specs_; }
 
-  // Packs every regular, non-hidden file that the specifications name, deflated at level
+  // Packs every regular, non-hidden file that the file patterns name, deflated at level
   // 9, under its bare name, without folder entries and without looking into sub-folders.
   // A file whose name is already in the archive replaces that entry only when it is
   // newer. Returns the number of files added or replaced; 0 when nothing matched or the

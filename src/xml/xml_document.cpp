@@ -337,26 +337,26 @@ KeyIndex& Tree::IndexFor(const std::string& record_path, const std::string& fiel
   auto key = std::make_pair(record_path, field);
   auto found = indexes_.find(key);
   if (found != indexes_.end()) return found->second;
-  IndexSpec spec;
-  spec.field = field;
+  IndexShape shape;
+  shape.field = field;
   size_t start = 1;
   while (start <= record_path.size()) {
     size_t slash = record_path.find('/', start);
     if (slash == std::string::npos) slash = record_path.size();
-    spec.steps.push_back(record_path.substr(start, slash - start));
+    shape.steps.push_back(record_path.substr(start, slash - start));
     start = slash + 1;
   }
   KeyIndex& index = indexes_[key];
-  BuildIndex(spec, index);
-  for (const std::string& step : spec.steps) indexed_names_.insert(step);
+  BuildIndex(shape, index);
+  for (const std::string& step : shape.steps) indexed_names_.insert(step);
   indexed_names_.insert(field);
   field_names_.insert(field);
   return index;
 }
 
-void Tree::BuildIndex(const IndexSpec& spec, KeyIndex& index) const {
+void Tree::BuildIndex(const IndexShape& shape, KeyIndex& index) const {
   std::vector<xmlNode*> level{reinterpret_cast<xmlNode*>(doc_.get())};
-  for (const std::string& step : spec.steps) {
+  for (const std::string& step : shape.steps) {
     std::vector<xmlNode*> next;
     for (xmlNode* parent : level) {
       for (xmlNode* child = parent->children; child != nullptr; child = child->next) {
@@ -367,7 +367,7 @@ void Tree::BuildIndex(const IndexSpec& spec, KeyIndex& index) const {
   }
   for (xmlNode* record : level) {
     for (xmlNode* child = record->children; child != nullptr; child = child->next) {
-      if (!HasName(child, spec.field)) continue;
+      if (!HasName(child, shape.field)) continue;
       xmlChar* content = xmlNodeGetContent(child);
       const char* text = content != nullptr ? Chars(content) : "";
       auto& by_text = index.by_text[text];

@@ -91,12 +91,12 @@ class Tree {
   void RegisterRootNamespaces();
 
  private:
-  struct IndexSpec {
+  struct IndexShape {
     std::vector<std::string> steps;
     std::string field;
   };
   KeyIndex& IndexFor(const std::string& record_path, const std::string& field);
-  void BuildIndex(const IndexSpec& spec, KeyIndex& index) const;
+  void BuildIndex(const IndexShape& shape, KeyIndex& index) const;
   // Drops the indexes when an edit below `parent` that adds or removes `subtree` (or
   // changes the text of `parent`) can change what they answer.
   void NoteEdit(xmlNode* parent, xmlNode* subtree);
