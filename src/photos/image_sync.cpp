@@ -69,8 +69,10 @@ void SyncOne(Run& run, bool local, bool on_server, std::string_view missing_name
 }
 
 // What CopySyncImage reports for one file; nothing is uploaded.
-void ReportOne(Run& run, const std::string& server_name, const std::string& local_path) {
-  if (!LocalFileExists(run, local_path)) {
+// `known_local`: the caller has just read the file, so it need not be looked for again.
+void ReportOne(Run& run, const std::string& server_name, const std::string& local_path,
+               bool known_local = false) {
+  if (!known_local && !LocalFileExists(run, local_path)) {
     run.WriteLog("Pb Existence : " + server_name);
   } else if (!ImageExistsFTP(run, server_name)) {
     ++run.state.updated_photo_count;
@@ -104,6 +106,13 @@ void SyncImage(Run& run, std::string_view name) {
   std::string local_path = run.state.path_images + "\\" + std::string(name);
   std::replace(local_path.begin(), local_path.end(), '/', '\\');
   run.window().SetLabel(1, ImageText(run, local_path));
+  if (!run.state.test_ftp_vo_images) {
+    // The server then counts as holding every photo, so whether the local folder has it
+    // changes nothing: neither "Pb Existence" nor an update. Only the labels move on.
+    local_path = AnsiReplaceAllIgnoreCase(local_path, ".jpg", "m.jpg");
+    run.window().SetLabel(1, ImageText(run, local_path));
+    return;
+  }
   bool local = LocalFileExists(run, local_path);
   bool on_server = ImageExistsFTP(run, name);
   // The photo is stored under the name it was asked about, so that the address the
@@ -130,11 +139,12 @@ void CopySyncImage(Run& run, int number, std::string_view name, std::string_view
   }
   std::string copy = std::string(working_folder) + "\\" + file_name;
   std::error_code ec;
-  fs::copy_file(run.HostPath(source), run.HostPath(copy), fs::copy_options::overwrite_existing,
-                ec);  // a failed copy shows through the missing source's report
+  const bool copied = fs::copy_file(run.HostPath(source), run.HostPath(copy),
+                                    fs::copy_options::overwrite_existing, ec);
+  // A failed copy shows through the missing source's report.
   ++run.state.photo_count;
   run.window().SetLabel(1, ImageText(run, source));
-  ReportOne(run, server_name, source);
+  ReportOne(run, server_name, source, copied && !ec);
 
   server_name = ImageServerPath(AnsiReplaceAllIgnoreCase(name, ".jpg", "m.jpg"));
   ReportOne(run, server_name, run.state.path_images + "\\" + server_name);
