@@ -137,10 +137,13 @@ void CopySyncImage(Run& run, int number, std::string_view name, std::string_view
   for (char& c : file_name) {
     if (c == '\\' || c == '/' || c == ':') c = '_';
   }
-  std::string copy = std::string(working_folder) + "\\" + file_name;
+  // The copy's name is ours and the folder was emptied for this run: it is joined to the
+  // folder as it is, not matched against the folder's entries, which change with every
+  // copy and would have to be read again each time.
+  const fs::path copy = run.HostPath(working_folder) / PathMapper::FromText(file_name);
   std::error_code ec;
-  const bool copied = fs::copy_file(run.HostPath(source), run.HostPath(copy),
-                                    fs::copy_options::overwrite_existing, ec);
+  const bool copied =
+      fs::copy_file(run.HostPath(source), copy, fs::copy_options::overwrite_existing, ec);
   // A failed copy shows through the missing source's report.
   ++run.state.photo_count;
   run.window().SetLabel(1, ImageText(run, source));
