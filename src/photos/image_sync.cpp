@@ -68,11 +68,11 @@ void SyncOne(Run& run, bool local, bool on_server, std::string_view missing_name
   }
 }
 
-// What CopySyncImage reports for one file; nothing is uploaded.
-// `known_local`: the caller has just read the file, so it need not be looked for again.
+// What CopySyncImage reports for one file, `local` telling whether the local folder has
+// it; nothing is uploaded.
 void ReportOne(Run& run, const std::string& server_name, const std::string& local_path,
-               bool known_local = false) {
-  if (!known_local && !LocalFileExists(run, local_path)) {
+               bool local) {
+  if (!local) {
     run.WriteLog("Pb Existence : " + server_name);
   } else if (!ImageExistsFTP(run, server_name)) {
     ++run.state.updated_photo_count;
@@ -141,16 +141,18 @@ void CopySyncImage(Run& run, int number, std::string_view name, std::string_view
   // folder as it is, not matched against the folder's entries, which change with every
   // copy and would have to be read again each time.
   const fs::path copy = run.HostPath(working_folder) / PathMapper::FromText(file_name);
+  const fs::path source_file = run.HostPath(source);
   std::error_code ec;
-  const bool copied =
-      fs::copy_file(run.HostPath(source), copy, fs::copy_options::overwrite_existing, ec);
+  const bool local = fs::is_regular_file(source_file, ec);
   // A failed copy shows through the missing source's report.
+  if (local) fs::copy_file(source_file, copy, fs::copy_options::overwrite_existing, ec);
   ++run.state.photo_count;
   run.window().SetLabel(1, ImageText(run, source));
-  ReportOne(run, server_name, source, copied && !ec);
+  ReportOne(run, server_name, source, local);
 
   server_name = ImageServerPath(AnsiReplaceAllIgnoreCase(name, ".jpg", "m.jpg"));
-  ReportOne(run, server_name, run.state.path_images + "\\" + server_name);
+  const std::string thumbnail = run.state.path_images + "\\" + server_name;
+  ReportOne(run, server_name, thumbnail, LocalFileExists(run, thumbnail));
 }
 
 std::string ImageServerPath(std::string_view name) {
