@@ -2,7 +2,6 @@
 // (files outside the working folder, the previous run's photos), the CSV failure, and
 // the number reading and writing that the price columns share with other exporters.
 #include <gtest/gtest.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <cmath>
@@ -14,6 +13,7 @@
 #include "app/shell.h"
 #include "exporters/export_steps.h"
 #include "platform/regional.h"
+#include "support/archive_entries.h"
 #include "support/ftp_server.h"
 #include "support/temp_tree.h"
 
@@ -106,27 +106,6 @@ TEST(AutoScout24WorkingFolderTest, RefusesAPathTempOutsideTheWindowsFolder) {
   }
 }
 
-struct ZipCloser {
-  void operator()(zip_t* z) const { zip_discard(z); }
-};
-
-std::map<std::string, std::string> ArchiveEntries(const fs::path& file) {
-  int error = 0;
-  std::unique_ptr<zip_t, ZipCloser> archive(zip_open(file.c_str(), ZIP_RDONLY, &error));
-  if (!archive) throw std::runtime_error("not a readable archive: " + file.string());
-  std::map<std::string, std::string> entries;
-  for (zip_int64_t i = 0; i < zip_get_num_entries(archive.get(), 0); ++i) {
-    zip_stat_t st;
-    zip_stat_index(archive.get(), i, 0, &st);
-    std::string content(st.size, '\0');
-    zip_file_t* entry = zip_fopen_index(archive.get(), i, 0);
-    zip_fread(entry, content.data(), st.size);
-    zip_fclose(entry);
-    entries[st.name] = content;
-  }
-  return entries;
-}
-
 class AutoScout24RunTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -167,15 +146,16 @@ class AutoScout24RunTest : public ::testing::Test {
 TEST_F(AutoScout24RunTest, NextRunShipsOnlyItsOwnFiles) {
   StartExport(f_.run(), "AUTOSCOUT24");
   ASSERT_TRUE(f_.run().state.run_finished);
-  EXPECT_EQ(ArchiveEntries(gateway_.home / "0123456789.zip").size(), 5u);
+  EXPECT_EQ(testing::ArchiveEntries(gateway_.home / "0123456789.zip").size(), 5u);
 
   UseSource("empty_source");
   f_.window().ClearMemo();
   StartExport(f_.run(), "AUTOSCOUT24");
   ASSERT_TRUE(f_.run().state.run_finished);
   const std::map<std::string, std::string> only_csv = {{"0123456789.csv", ""}};
-  EXPECT_EQ(ArchiveEntries(gateway_.home / "0123456789.zip"), only_csv);
-  EXPECT_EQ(ArchiveEntries(f_.HostPath("c:\\windows\\TEMP\\Listelo\\0123456789.zip")), only_csv);
+  EXPECT_EQ(testing::ArchiveEntries(gateway_.home / "0123456789.zip"), only_csv);
+  EXPECT_EQ(testing::ArchiveEntries(f_.HostPath("c:\\windows\\TEMP\\Listelo\\0123456789.zip")),
+            only_csv);
   EXPECT_EQ(FileNames(f_.HostPath("c:\\windows\\TEMP\\AS24")),
             std::vector<std::string>{"0123456789.csv"});
 

@@ -18,7 +18,6 @@
 //
 // LISTELO_UPDATE_EXPECTED=1 rewrites the expected files from the run, to review by hand.
 #include <gtest/gtest.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -28,6 +27,7 @@
 
 #include "app/run.h"
 #include "app/shell.h"
+#include "support/archive_entries.h"
 #include "support/ftp_server.h"
 #include "support/temp_tree.h"
 
@@ -66,29 +66,6 @@ void CopyTree(const fs::path& from, const fs::path& to) {
   if (!fs::exists(from)) return;
   fs::create_directories(to);
   fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-}
-
-struct ZipCloser {
-  void operator()(zip_t* z) const { zip_discard(z); }
-};
-
-// Entry name -> content of an archive.
-std::map<std::string, std::string> ReadArchive(const fs::path& file) {
-  int error = 0;
-  std::unique_ptr<zip_t, ZipCloser> archive(
-      zip_open(file.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
-  if (!archive) throw std::runtime_error("not a readable archive: " + file.string());
-  std::map<std::string, std::string> entries;
-  for (zip_int64_t i = 0; i < zip_get_num_entries(archive.get(), 0); ++i) {
-    zip_stat_t st;
-    zip_stat_index(archive.get(), i, 0, &st);
-    std::string content(st.size, '\0');
-    zip_file_t* f = zip_fopen_index(archive.get(), i, 0);
-    zip_fread(f, content.data(), st.size);
-    zip_fclose(f);
-    entries[st.name] = content;
-  }
-  return entries;
 }
 
 std::map<std::string, std::string> ReadFolder(const fs::path& folder) {
@@ -210,7 +187,7 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
 
   void CompareArchive(const fs::path& actual, const fs::path& expected_folder) const {
     ASSERT_TRUE(fs::exists(actual)) << actual << " was not written";
-    const auto entries = ReadArchive(actual);
+    const auto entries = testing::ArchiveEntries(actual);
     if (std::getenv("LISTELO_UPDATE_EXPECTED") != nullptr) {
       fs::remove_all(expected_folder);
       for (const auto& [name, content] : entries) WriteFile(expected_folder / name, content);
