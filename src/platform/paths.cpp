@@ -139,14 +139,12 @@ fs::path PathMapper::ToHost(std::string_view windows_path) const {
   if (!fs::exists(result, ec)) {
     // The deepest folder that exists as written, looked for from the end: the missing
     // part of a path is mostly its last name or two.
-    size_t existing = parts.size() - (parts.empty() ? 0 : 1);
-    const auto prefix = [&](size_t count) {
-      fs::path folder = base;
-      for (size_t k = 0; k < count; ++k) folder /= FromAnsi(parts[k]);
-      return folder;
-    };
-    result = prefix(existing);
-    while (existing > 0 && !fs::is_directory(result, ec)) result = prefix(--existing);
+    size_t existing = parts.size();
+    while (existing > 0) {
+      result = result.parent_path();
+      --existing;
+      if (existing == 0 || fs::is_directory(result, ec)) break;
+    }
     // From there, each name in the spelling the folder holds.
     size_t i = existing;
     for (; i < parts.size(); ++i) {
