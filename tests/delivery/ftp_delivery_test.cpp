@@ -118,7 +118,9 @@ TEST_F(SendFileTest, ConnectionFailuresGiveTheConnectionErrorAndTryNoUpload) {
     auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(SendFileFTP(f_.run(), kExportFile, true),
               "Transfert FTP : Erreur Connexion au serveur. ");
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    // Bounded by the connect time-out, not by the product's long defaults (a loaded machine
+    // may be slow, so the bound only tells a time-out from a hang).
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(6));
     EXPECT_EQ(Label(1), "Connexion PARUVENDU - on connection");
     EXPECT_EQ(Label(2), "Label2");
     EXPECT_FALSE(f_.run().GatewayFtp().connected());

@@ -183,8 +183,9 @@ TEST_F(ImageSyncTest, AnUnreachableServerIsTriedOnceAndEveryPhotoCountsAsMissing
     }
     auto started = std::chrono::steady_clock::now();
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) SyncImage(f.run(), name);
-    // About one connect time-out for the whole run.
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
+    // One connect attempt for the whole run (the memo count below); the bound only tells a
+    // time-out from a hang on a loaded machine.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(6));
     EXPECT_EQ(f.run().state.updated_photo_count, 6);
     std::vector<std::string> memo = f.window().MemoLines();
     EXPECT_EQ(Count(memo, "Connecting to"), 1);

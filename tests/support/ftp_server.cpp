@@ -221,9 +221,9 @@ SilentServer::~SilentServer() { close(fd_); }
 std::string SilentServer::HostPort() const { return Numbered("127.0.0.1:", port_); }
 
 void UseFastFtpTimeouts(Run& run) {
-  run.ftp_timeouts().connect = std::chrono::seconds(2);
-  run.ftp_timeouts().server_reply = std::chrono::seconds(2);
-  run.ftp_timeouts().stall = std::chrono::seconds(2);
+  run.ftp_timeouts().connect = std::chrono::seconds(10);
+  run.ftp_timeouts().server_reply = std::chrono::seconds(10);
+  run.ftp_timeouts().stall = std::chrono::seconds(10);
 }
 
 void UseImageServer(Run& run, const FtpServer& server, const FtpServer::Account& account,
