@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 
 #include "platform/paths.h"
 #include "platform/regional.h"
@@ -11,6 +13,7 @@ namespace listelo {
 namespace {
 namespace fs = std::filesystem;
 using testing::TempTree;
+using testing::WriteFile;
 
 TEST(TextTest, ConvertsBetweenWindows1252AndUtf8) {
   // Literals are Windows-1252 at run time: "é" is one byte, "’" is 0x92, "€" is 0x80.
@@ -129,6 +132,59 @@ TEST_F(PathMapperTest, MatchesExistingNamesWithoutRegardToCase) {
   // Accented names match too, whatever their case.
   fs::create_directories(tree_.path() / fs::path(u8"c/Données"));
   EXPECT_EQ(mapper_.ToHost("c:\\DONNÉES\\x"), tree_.path() / fs::path(u8"c/Données/x"));
+}
+
+// A photo folder that has not changed for a while is read once and then answers for
+// its names with one look at its time; whatever comes or goes in it must still show.
+TEST_F(PathMapperTest, AStillFolderAnswersForItsNamesAndShowsEveryChange) {
+  const fs::path images = tree_.path() / "c/images";
+  fs::create_directories(images / "2026");
+  WriteFile(images / "Photo.JPG", "x");
+  const auto an_hour_ago = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  fs::last_write_time(images, an_hour_ago);
+  auto type = [&](const std::string& windows_path) {
+    return mapper_.Locate(windows_path).status.type();
+  };
+  // The first miss reads the folder; the next look-ups are answered from that reading.
+  EXPECT_EQ(type("c:\\images\\absent.jpg"), fs::file_type::not_found);
+  EXPECT_EQ(mapper_.Locate("c:\\images\\PHOTO.jpg").path, images / "Photo.JPG");
+  EXPECT_EQ(type("c:\\images\\photo.jpg"), fs::file_type::regular);
+  EXPECT_EQ(type("c:\\images\\2026"), fs::file_type::directory);
+  EXPECT_EQ(mapper_.Locate("c:\\images\\1999\\a.jpg").path, images / "1999/a.jpg");
+  EXPECT_EQ(type("c:\\images\\1999\\a.jpg"), fs::file_type::not_found);
+
+  struct Change {
+    const char* what;
+    std::function<void()> make;
+    std::string windows_path;
+    fs::file_type type;
+  };
+  const Change changes[] = {
+      {"a photo arrives", [&] { WriteFile(images / "absent.jpg", "x"); }, "c:\\images\\absent.jpg",
+       fs::file_type::regular},
+      {"a photo goes", [&] { fs::remove(images / "Photo.JPG"); }, "c:\\images\\photo.jpg",
+       fs::file_type::not_found},
+      {"a year folder arrives", [&] { WriteFile(images / "1999/a.jpg", "x"); },
+       "c:\\images\\1999\\A.JPG", fs::file_type::regular},
+  };
+  for (const Change& change : changes) {
+    SCOPED_TRACE(change.what);
+    change.make();
+    EXPECT_EQ(type(change.windows_path), change.type);
+    // Still again, and read again on the next miss.
+    fs::last_write_time(images, an_hour_ago);
+    EXPECT_EQ(type("c:\\images\\still-absent.jpg"), fs::file_type::not_found);
+  }
+}
+
+TEST_F(PathMapperTest, TwoSpellingsOfOneNameAreToldApartByTheFileSystem) {
+  const fs::path images = tree_.path() / "c/images";
+  WriteFile(images / "a.jpg", "small");
+  WriteFile(images / "A.jpg", "capital");
+  fs::last_write_time(images, fs::file_time_type::clock::now() - std::chrono::hours(1));
+  EXPECT_EQ(mapper_.Locate("c:\\images\\none.jpg").status.type(), fs::file_type::not_found);
+  EXPECT_EQ(mapper_.Locate("c:\\images\\a.jpg").path, images / "a.jpg");
+  EXPECT_EQ(mapper_.Locate("c:\\images\\A.jpg").path, images / "A.jpg");
 }
 
 TEST(PathMapperRootTest, RootComesFromTheEnvironment) {

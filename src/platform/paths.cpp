@@ -1,7 +1,16 @@
 #include "platform/paths.h"
 
+#include <functional>
+#include <optional>
 #include <unordered_map>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <ctime>
+#endif
 
 #include "platform/text.h"
 
@@ -32,54 +41,134 @@ std::vector<std::string_view> SplitComponents(std::string_view path) {
   return parts;
 }
 
+#ifndef _WIN32
+// A folder's modification time, to the nanosecond.
+struct FolderStamp {
+  long long seconds = 0;
+  long nanoseconds = 0;
+  bool operator==(const FolderStamp&) const = default;
+};
+
+// The modification time of `path` when it is a folder: one call to the file system
+// answers both questions.
+std::optional<FolderStamp> StampOfFolder(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+  return FolderStamp{static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec};
+}
+
+// Whether a folder last changed at `stamp` had been still for a while at `now`. File
+// systems stamp changes with a coarse clock (up to two seconds on some), so a folder
+// that changed just before it was read may change again without its stamp moving.
+bool SettledBefore(FolderStamp stamp, const timespec& now) {
+  constexpr long long kMargin = 2;
+  return now.tv_sec - stamp.seconds > kMargin;
+}
+
+// What stands at `path`, links followed; one call to the file system.
+fs::file_status StatusOf(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    return fs::file_status(errno == ENOENT || errno == ENOTDIR ? fs::file_type::not_found
+                                                               : fs::file_type::none);
+  }
+  if (S_ISREG(st.st_mode)) return fs::file_status(fs::file_type::regular);
+  if (S_ISDIR(st.st_mode)) return fs::file_status(fs::file_type::directory);
+  return fs::file_status(fs::file_type::unknown);
+}
+
+void AppendName(std::string& path, std::string_view name) {
+  if (!path.empty() && path.back() != '/') path += '/';
+  path += name;
+}
+#endif
+
 }  // namespace
 
+#ifndef _WIN32
 // The names of the folders that letter-case look-ups went through, upper-cased, each
 // folder read again when its modification time shows that entries came or went. A
 // photo folder of many thousand files is then read once per run, not once per photo
-// that is missing from it.
+// that is missing from it; and as long as it stays unchanged, one look at its time
+// answers for any name in it.
 class PathMapper::FolderIndex {
  public:
-  // The entry of `folder` whose name equals `name` regardless of letter case; empty when
-  // the folder holds none (or cannot be read).
-  fs::path Find(const fs::path& folder, std::string_view name) {
-    std::error_code ec;
-    const fs::file_time_type stamp = fs::last_write_time(folder, ec);
-    if (ec) return {};
-    Listing& listing = listings_[folder.native()];
-    if (!listing.read || listing.stamp != stamp) Read(folder, stamp, listing);
-    auto it = listing.names.find(AnsiUpperCase(name));
-    return it == listing.names.end() ? fs::path() : it->second;
-  }
-
- private:
-  struct Listing {
-    bool read = false;
-    fs::file_time_type stamp;
-    std::unordered_map<std::string, fs::path> names;  // upper-cased name -> entry
+  struct Name {
+    std::string host_name;
+    fs::file_type type;
   };
 
-  static constexpr size_t kMaxFolders = 4096;
+  class Listing {
+   public:
+    // The entry named `name` regardless of letter case, or null.
+    const Name* Find(std::string_view name) const {
+      auto it = names_.find(AnsiUpperCase(name));
+      return it == names_.end() ? nullptr : &it->second;
+    }
 
-  void Read(const fs::path& folder, fs::file_time_type stamp, Listing& listing) {
-    if (listings_.size() > kMaxFolders) {
-      listings_.clear();
-      Read(folder, stamp, listings_[folder.native()]);
-      return;
-    }
-    listing.names.clear();
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-      fs::path entry = it->path().filename();
-      // The first spelling found wins, as a directory scan would.
-      listing.names.try_emplace(AnsiUpperCase(PathMapper::ToText(entry)), entry);
-    }
-    listing.read = true;
-    listing.stamp = stamp;
+   private:
+    friend class FolderIndex;
+    bool read_ = false;
+    // Complete and unchanged since: it answers alone, even for names it lacks.
+    bool settled_ = false;
+    FolderStamp stamp_;
+    std::unordered_map<std::string, Name> names_;  // upper-cased name -> entry
+  };
+
+  // The listing of `folder` (a host path) as it stands at `stamp`.
+  const Listing& Current(const std::string& folder, FolderStamp stamp) {
+    if (listings_.size() > kMaxFolders) listings_.clear();
+    Listing& listing = listings_[folder];
+    if (!listing.read_ || listing.stamp_ != stamp) Read(folder, stamp, listing);
+    return listing;
   }
 
-  std::unordered_map<std::string, Listing> listings_;
+  // The listing of `folder` when it answers alone at `stamp`, else null.
+  const Listing* Settled(std::string_view folder, FolderStamp stamp) const {
+    auto it = listings_.find(folder);
+    if (it == listings_.end()) return nullptr;
+    const Listing& listing = it->second;
+    return listing.settled_ && listing.stamp_ == stamp ? &listing : nullptr;
+  }
+
+  bool Listed(std::string_view folder) const { return listings_.contains(folder); }
+
+ private:
+  static constexpr size_t kMaxFolders = 4096;
+
+  static void Read(const std::string& folder, FolderStamp stamp, Listing& listing) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    listing.names_.clear();
+    bool complete = true;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+      fs::path name = it->path().filename();
+      std::error_code type_ec;
+      const fs::file_type type = it->status(type_ec).type();
+      // The first spelling found wins, as a directory scan would. With two spellings
+      // of one name, only the file system can tell which one a path names exactly.
+      complete &=
+          listing.names_
+              .try_emplace(AnsiUpperCase(PathMapper::ToText(name)), Name{name.native(), type})
+              .second;
+    }
+    listing.read_ = true;
+    listing.stamp_ = stamp;
+    listing.settled_ = complete && !ec && SettledBefore(stamp, now);
+  }
+
+  // Looked up by the folder part of a path, without copying it out.
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+  };
+  std::unordered_map<std::string, Listing, TextHash, std::equal_to<>> listings_;
 };
+#else
+class PathMapper::FolderIndex {};
+#endif
 
 PathMapper::PathMapper(fs::path root)
     : root_(std::move(root)), folders_(std::make_shared<FolderIndex>()) {}
@@ -104,19 +193,24 @@ std::string PathMapper::ToText(const fs::path& host_path) {
 
 fs::path PathMapper::FromText(std::string_view host_path_text) { return FromAnsi(host_path_text); }
 
-fs::path PathMapper::ToHost(std::string_view windows_path) const {
+PathMapper::Entry PathMapper::Locate(std::string_view windows_path) const {
 #ifdef _WIN32
-  return FromAnsi(windows_path);
+  std::error_code ec;
+  fs::path path = FromAnsi(windows_path);
+  fs::file_status status = fs::status(path, ec);
+  return {std::move(path), status};
 #else
   std::string_view rest = windows_path;
-  fs::path base;
+  std::string base;
   bool has_drive = rest.size() >= 2 && rest[1] == ':' &&
                    ((rest[0] >= 'a' && rest[0] <= 'z') || (rest[0] >= 'A' && rest[0] <= 'Z'));
   if (has_drive) {
-    base = root_ / std::string(1, static_cast<char>(AnsiLowerChar(rest[0])));
+    base = root_.native();
+    AppendName(base, std::string(1, static_cast<char>(AnsiLowerChar(rest[0]))));
     rest.remove_prefix(2);
   } else if (!rest.empty() && rest[0] == '\\') {
-    base = root_ / "c";
+    base = root_.native();
+    AppendName(base, "c");
   } else if (!rest.empty() && rest[0] == '/') {
     base = "/";
   } else {
@@ -132,30 +226,61 @@ fs::path PathMapper::ToHost(std::string_view windows_path) const {
     }
     parts.push_back(part);
   }
-  // Most paths exist as written: one look-up.
-  fs::path result = base;
-  for (std::string_view part : parts) result /= FromAnsi(part);
-  std::error_code ec;
-  if (!fs::exists(result, ec)) {
-    // The deepest folder that exists as written, looked for from the end: the missing
-    // part of a path is mostly its last name or two.
-    size_t existing = parts.size();
-    while (existing > 0) {
-      result = result.parent_path();
-      --existing;
-      if (existing == 0 || fs::is_directory(result, ec)) break;
-    }
-    // From there, each name in the spelling the folder holds.
-    size_t i = existing;
-    for (; i < parts.size(); ++i) {
-      fs::path found = folders_->Find(result, parts[i]);
-      if (found.empty()) break;
-      result /= found;
-    }
-    for (; i < parts.size(); ++i) result /= FromAnsi(parts[i]);
+  // The path as written, and where each of its folders ends in it.
+  std::string written = base;
+  std::vector<size_t> ends = {written.size()};
+  for (std::string_view part : parts) {
+    AppendName(written, AnsiToUtf8(part));
+    ends.push_back(written.size());
   }
-  if (base == "." && result.native().starts_with("./")) result = result.native().substr(2);
-  return result;
+  auto folder = [&](size_t depth) { return written.substr(0, ends[depth]); };
+  auto finish = [&](std::string host, fs::file_status status) {
+    if (base == "." && host.starts_with("./")) host.erase(0, 2);
+    return Entry{fs::path(std::move(host)), status};
+  };
+  const size_t depth = parts.size();
+
+  // A folder read before and unchanged since answers for the next name with one look at
+  // it: the path's own entry, or a missing folder on the way to it.
+  for (size_t k = depth; k-- > 0;) {
+    if (!folders_->Listed(std::string_view(written).substr(0, ends[k]))) continue;
+    const std::string parent = folder(k);
+    const std::optional<FolderStamp> stamp = StampOfFolder(parent);
+    const FolderIndex::Listing* listing = stamp ? folders_->Settled(parent, *stamp) : nullptr;
+    if (listing == nullptr) break;
+    const FolderIndex::Name* found = listing->Find(parts[k]);
+    if (found == nullptr) return finish(written, fs::file_status(fs::file_type::not_found));
+    if (k + 1 < depth) break;
+    std::string host = parent;
+    AppendName(host, found->host_name);
+    return finish(std::move(host), fs::file_status(found->type));
+  }
+
+  // Most paths exist as written: one look-up.
+  fs::file_status status = StatusOf(written);
+  if (fs::exists(status)) return finish(written, status);
+
+  // The deepest folder that exists as written, looked for from the end: the missing
+  // part of a path is mostly its last name or two.
+  size_t existing = depth;
+  std::optional<FolderStamp> stamp;
+  while (existing > 0) {
+    --existing;
+    stamp = StampOfFolder(folder(existing));
+    if (stamp) break;
+  }
+  // From there, each name in the spelling the folder holds.
+  std::string host = folder(existing);
+  size_t i = existing;
+  for (; i < depth && stamp; ++i) {
+    const FolderIndex::Name* found = folders_->Current(host, *stamp).Find(parts[i]);
+    if (found == nullptr) break;
+    AppendName(host, found->host_name);
+    if (i + 1 < depth) stamp = StampOfFolder(host);
+  }
+  if (i == depth) return finish(host, StatusOf(host));
+  for (; i < depth; ++i) AppendName(host, AnsiToUtf8(parts[i]));
+  return finish(std::move(host), fs::file_status(fs::file_type::not_found));
 #endif
 }
 

@@ -29,7 +29,17 @@ class PathMapper {
   // The root from LISTELO_ROOT, else $XDG_DATA_HOME/listelo, else ~/.local/share/listelo.
   static PathMapper FromEnvironment(const Environment& env);
 
-  std::filesystem::path ToHost(std::string_view windows_path) const;
+  std::filesystem::path ToHost(std::string_view windows_path) const {
+    return Locate(windows_path).path;
+  }
+
+  // The host path together with what stands there (not_found when nothing does), for
+  // callers that would otherwise ask the file system again at once.
+  struct Entry {
+    std::filesystem::path path;
+    std::filesystem::file_status status;
+  };
+  Entry Locate(std::string_view windows_path) const;
 
   // A host path as Windows-1252 text, for messages; and back.
   static std::string ToText(const std::filesystem::path& host_path);
