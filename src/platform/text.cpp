@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -101,9 +102,13 @@ std::string Utf8ToAnsi(std::string_view utf8) {
 }
 
 std::string AnsiToUtf8(std::string_view ansi) {
-  std::string out;
+  // Names, paths and most values are plain ASCII, which both encodings write alike.
+  const auto first_high =
+      std::find_if(ansi.begin(), ansi.end(), [](unsigned char c) { return c >= 0x80; });
+  std::string out(ansi.begin(), first_high);
+  if (first_high == ansi.end()) return out;
   out.reserve(ansi.size() + ansi.size() / 8);
-  for (unsigned char c : ansi) {
+  for (unsigned char c : ansi.substr(static_cast<size_t>(first_high - ansi.begin()))) {
     char32_t cp = AnsiToCodePoint(c);
     if (cp < 0x80) {
       out.push_back(static_cast<char>(cp));
