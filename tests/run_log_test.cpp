@@ -56,6 +56,39 @@ TEST(WriteLogTest, MissingFolderRaisesAndAddsNoMemoLine) {
   EXPECT_TRUE(f.window().MemoLines().empty());
 }
 
+TEST(WriteLogTest, ALogRemovedDuringTheRunIsMadeAgainAndAFolderRemovedRaises) {
+  RunFixture f;
+  f.run().state.export_target = "AS24";
+  const fs::path log = f.HostPath("c:\\windows\\TEMP\\RadoveDuvudeAS24.log");
+  f.run().WriteLog("un");
+  fs::remove(log);  // an operator clearing old logs while the run goes on
+  f.run().WriteLog("deux");
+  EXPECT_EQ(ReadFile(log), std::string(kStamp) + " - deux\r\n");
+  fs::remove(log);
+  f.run().WriteLog("");
+  f.run().WriteLog("trois");
+  EXPECT_EQ(ReadFile(log), std::string(kStamp) + " - trois\r\n");
+
+  fs::remove_all(log.parent_path());
+  EXPECT_THROW(f.run().WriteLog("quatre"), IoError);
+  EXPECT_EQ(f.window().MemoLines().back(), std::string("-> ") + kStamp + " - trois");
+}
+
+TEST(WriteLogTest, EachLineCarriesTheTimeOfItsOwnWriting) {
+  RunFixture f;
+  f.run().state.export_target = "AS24";
+  f.run().WriteLog("un");
+  DateTime later = f.clock().Now();
+  later.second += 1;
+  f.clock().Set(later);
+  f.run().WriteLog("deux");
+  f.run().regional().long_time_format = "hh.nn.ss";
+  f.run().WriteLog("trois");
+  EXPECT_EQ(ReadFile(f.HostPath("c:\\windows\\TEMP\\RadoveDuvudeAS24.log")),
+            std::string(kStamp) +
+                " - un\r\n08/12/2026 14:03:10 - deux\r\n08/12/2026 14.03.10 - trois\r\n");
+}
+
 TEST(WriteLogTest, OddBytesAndLongMessagesAreWrittenAsTheyAre) {
   RunFixture f;
   std::string message(100000, 'a');

@@ -71,6 +71,62 @@ void WriteFileBytes(const fs::path& file, std::string_view bytes, FileWriteMode 
 #endif
 }
 
+LogFileWriter::~LogFileWriter() { Close(); }
+
+void LogFileWriter::Close() {
+#ifndef _WIN32
+  if (fd_ >= 0) ::close(fd_);
+#endif
+  fd_ = -1;
+  path_.clear();
+}
+
+#ifdef _WIN32
+bool LogFileWriter::Holds(const fs::path&) const { return false; }
+
+void LogFileWriter::Open(const fs::path&, FileWriteMode) {}
+
+void LogFileWriter::Append(const fs::path& file, std::string_view bytes) {
+  WriteFileBytes(file, bytes, FileWriteMode::kAppend, FilePrivacy::kOwnerOnly);
+}
+
+void LogFileWriter::Truncate(const fs::path& file) {
+  WriteFileBytes(file, "", FileWriteMode::kTruncate, FilePrivacy::kOwnerOnly);
+}
+#else
+bool LogFileWriter::Holds(const fs::path& file) const {
+  struct stat st;
+  return fd_ >= 0 && file == path_ && ::fstat(fd_, &st) == 0 && st.st_nlink > 0;
+}
+
+void LogFileWriter::Open(const fs::path& file, FileWriteMode mode) {
+  Close();
+  const int flags =
+      O_WRONLY | O_CREAT | O_CLOEXEC | O_APPEND | (mode == FileWriteMode::kTruncate ? O_TRUNC : 0);
+  fd_ = ::open(file.c_str(), flags, 0600);
+  if (fd_ < 0) FailWrite(file, ErrnoText(errno));
+  path_ = file;
+}
+
+void LogFileWriter::Append(const fs::path& file, std::string_view bytes) {
+  if (!Holds(file)) Open(file, FileWriteMode::kAppend);
+  if (int error = WriteAll(fd_, bytes); error != 0) {
+    Close();
+    FailWrite(file, ErrnoText(error));
+  }
+}
+
+void LogFileWriter::Truncate(const fs::path& file) {
+  if (!Holds(file)) {
+    Open(file, FileWriteMode::kTruncate);
+  } else if (::ftruncate(fd_, 0) != 0) {
+    const int error = errno;
+    Close();
+    FailWrite(file, ErrnoText(error));
+  }
+}
+#endif
+
 void AppendLineToFile(const Run& run, std::string_view file_name, std::string_view line) {
   std::string bytes(line);
   bytes += "\r\n";

@@ -18,6 +18,33 @@ enum class FilePrivacy { kShared, kOwnerOnly };  // kOwnerOnly: 0600 on POSIX ho
 void WriteFileBytes(const std::filesystem::path& file, std::string_view bytes, FileWriteMode mode,
                     FilePrivacy privacy = FilePrivacy::kShared);
 
+// The run log's file. Every line reaches the file with one write at the moment it is
+// logged, so that the file reads at any time as if it had been opened and closed
+// around each line. On POSIX hosts it stays open between lines rather than being
+// looked up, opened and closed hundreds of thousands of times on a big stock; it is
+// opened again when it was deleted meanwhile (a missing folder then fails as it would
+// have). Raises IoError naming the file and the reason.
+class LogFileWriter {
+ public:
+  LogFileWriter() = default;
+  ~LogFileWriter();
+  LogFileWriter(const LogFileWriter&) = delete;
+  LogFileWriter& operator=(const LogFileWriter&) = delete;
+
+  void Append(const std::filesystem::path& file, std::string_view bytes);
+  // Creates the file, or empties it.
+  void Truncate(const std::filesystem::path& file);
+
+ private:
+  // Whether the open file is still `file`, and still has a name.
+  bool Holds(const std::filesystem::path& file) const;
+  void Open(const std::filesystem::path& file, FileWriteMode mode);
+  void Close();
+
+  std::filesystem::path path_;
+  int fd_ = -1;
+};
+
 // Appends `line` and CR LF to the file (created when missing). Raises IoError.
 void AppendLineToFile(const Run& run, std::string_view file_name, std::string_view line);
 

@@ -33,15 +33,22 @@ std::string Run::LogFileName() const {
 }
 
 void Run::WriteLog(std::string_view message) {
-  std::filesystem::path file = HostPath(LogFileName());
+  if (std::string name = LogFileName(); name != log_name_) {
+    log_path_ = HostPath(name);
+    log_name_ = std::move(name);
+  }
   if (message.empty()) {
-    WriteFileBytes(file, "", FileWriteMode::kTruncate, FilePrivacy::kOwnerOnly);
+    log_file_.Truncate(log_path_);
     window_.AddLine("-> ");
     return;
   }
-  std::string entry = FormatNow("ddddd tt") + " - ";
+  const DateTime now = host_.clock.Now();
+  if (!log_stamp_ || log_stamp_->when != now || log_stamp_->settings != regional_) {
+    log_stamp_ = LogStamp{now, regional_, FormatDateTime("ddddd tt", now, regional_)};
+  }
+  std::string entry = log_stamp_->text + " - ";
   entry.append(message);
-  WriteFileBytes(file, entry + "\r\n", FileWriteMode::kAppend, FilePrivacy::kOwnerOnly);
+  log_file_.Append(log_path_, entry + "\r\n");
   window_.AddLine("-> " + entry);
 }
 

@@ -5,9 +5,11 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "app/files.h"
 #include "app/ini_file.h"
 #include "app/window_port.h"
 #include "delivery/ftp_timeouts.h"
@@ -92,6 +94,18 @@ class Run {
   RegionalSettings regional_;
   IniFile ini_;
   FtpTimeouts ftp_timeouts_;
+  // The log file's name, where it lies on this host, and the file itself: the name only
+  // changes with the target, so it is looked up once, not for every line.
+  std::string log_name_;
+  std::filesystem::path log_path_;
+  LogFileWriter log_file_;
+  // The last log line's time stamp: lines come many to the second on a big stock.
+  struct LogStamp {
+    DateTime when;
+    RegionalSettings settings;
+    std::string text;
+  };
+  std::optional<LogStamp> log_stamp_;
   std::unique_ptr<FtpClient> image_server_ftp_;
   std::unique_ptr<FtpClient> gateway_ftp_;
 };

@@ -21,6 +21,8 @@ struct DateTime {
   int second = 0;  // 0..59
   int millisecond = 0;
   int day_of_week = 6;  // 0 = Sunday .. 6 = Saturday
+
+  bool operator==(const DateTime&) const = default;
 };
 
 class Clock {

@@ -23,6 +23,8 @@ struct RegionalSettings {
 
   // The settings of the host's locale (setlocale(LC_ALL, "")), turned into patterns.
   static RegionalSettings FromHost();
+
+  bool operator==(const RegionalSettings&) const = default;
 };
 
 std::string FormatDateTime(std::string_view pattern, const DateTime& when,
