@@ -17,8 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 bool LocalFileExists(const Run& run, const std::string& windows_path) {
-  std::error_code ec;
-  return fs::is_regular_file(run.HostPath(windows_path), ec);
+  return fs::is_regular_file(run.paths().Locate(windows_path).status);
 }
 
 // The image-server connection, opened with `label_suffix` added to Label1 when it is
@@ -129,6 +128,11 @@ void SyncImage(Run& run, std::string_view name) {
 
 void CopySyncImage(Run& run, int number, std::string_view name, std::string_view reference,
                    std::string_view working_folder) {
+  CopySyncImageToHostFolder(run, number, name, reference, run.HostPath(working_folder));
+}
+
+void CopySyncImageToHostFolder(Run& run, int number, std::string_view name,
+                               std::string_view reference, const fs::path& working_folder) {
   std::string server_name = ImageServerPath(name);
   std::string source = run.state.path_images + "\\" + server_name;
   // The reference comes from the stock database: a separator in it must not lead the
@@ -140,12 +144,12 @@ void CopySyncImage(Run& run, int number, std::string_view name, std::string_view
   // The copy's name is ours and the folder was emptied for this run: it is joined to the
   // folder as it is, not matched against the folder's entries, which change with every
   // copy and would have to be read again each time.
-  const fs::path copy = run.HostPath(working_folder) / PathMapper::FromText(file_name);
-  const fs::path source_file = run.HostPath(source);
-  std::error_code ec;
-  const bool local = fs::is_regular_file(source_file, ec);
+  const fs::path copy = working_folder / PathMapper::FromText(file_name);
+  const PathMapper::Entry source_file = run.paths().Locate(source);
+  const bool local = fs::is_regular_file(source_file.status);
   // A failed copy shows through the missing source's report.
-  if (local) fs::copy_file(source_file, copy, fs::copy_options::overwrite_existing, ec);
+  std::error_code ec;
+  if (local) fs::copy_file(source_file.path, copy, fs::copy_options::overwrite_existing, ec);
   ++run.state.photo_count;
   run.window().SetLabel(1, ImageText(run, source));
   ReportOne(run, server_name, source, local);

@@ -9,6 +9,7 @@
 // counts as missing there and its upload is skipped.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,11 @@ void SyncImage(Run& run, std::string_view name);
 // thumbnail.
 void CopySyncImage(Run& run, int number, std::string_view name, std::string_view reference,
                    std::string_view working_folder);
+// The same with the working folder already found on this host, for a run that copies
+// many photos into one folder.
+void CopySyncImageToHostFolder(Run& run, int number, std::string_view name,
+                               std::string_view reference,
+                               const std::filesystem::path& working_folder);
 
 // The server-relative name of a photo reference: a reference starting with "http://www"
 // (any letter case) loses its host part and the "/" after it; any other is kept as it is.
