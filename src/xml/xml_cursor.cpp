@@ -432,12 +432,19 @@ class TXMLCursor final : public IXMLCursor {
     First();
   }
 
-  void Save(std::string_view file_name) override {
-    if (!holder_->tree) return;
+  void Save(std::string_view file_name) override { Save(file_name, TakeSnapshot()); }
+
+  Snapshot TakeSnapshot() override {
+    if (!holder_->tree) return {};
+    return {true, holder_->tree->FileBytes()};
+  }
+
+  void Save(std::string_view file_name, const Snapshot& snapshot) override {
+    if (!snapshot.has_document) return;
     const std::string name(file_name);
     try {
       ForceFolder(WindowsFolderPart(file_name));
-      ReplaceFileAtomically(holder_->paths.ToHost(file_name), holder_->tree->FileBytes());
+      ReplaceFileAtomically(holder_->paths.ToHost(file_name), snapshot.bytes);
     } catch (const RunError& error) {
       throw XmlCursorError("TXMLCursor.Save FileName: \"" + name + "\"" + kCrLf + error.what());
     }

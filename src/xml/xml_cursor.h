@@ -83,6 +83,16 @@ class IXMLCursor {
   // Writes the whole document in the encoding its declaration names (UTF-8 without
   // one), creating the folder chain.
   virtual void Save(std::string_view file_name) = 0;
+  // What Save writes, made now without writing it. It only reads the document: another
+  // thread may make it while this one goes on reading the document, as long as nothing
+  // changes the document meanwhile.
+  struct Snapshot {
+    bool has_document = false;
+    std::string bytes;
+  };
+  virtual Snapshot TakeSnapshot() = 0;
+  // Writes a snapshot as Save writes the document (nothing without a document).
+  virtual void Save(std::string_view file_name, const Snapshot& snapshot) = 0;
   // Cursor over the nodes selected from the current node; "*" gives the live child
   // list, an expression starting with "/" searches the whole document.
   virtual XmlCursorPtr Select(std::string_view expression) = 0;
