@@ -36,6 +36,7 @@ struct Settings {
   bool autoscout24;  // false: VPN, which has four more columns
   std::string client_number;
   std::string working_folder;
+  std::filesystem::path working_folder_host;
 };
 
 // The dealer's equipment lists: codes between ";" (";Clim;GPS;").
@@ -81,8 +82,8 @@ int CopyPhotos(Run& run, IXMLCursor& main, IXMLCursor& record, const std::string
   int number = 0;
   for (XmlCursorPtr photo = SelectPhotosOfVehicle(main, record.GetValue("idVO")); !photo->Eof();
        photo->Next()) {
-    CopySyncImage(run, ++number, photo->GetValue("NomImage") + ".jpg", reference,
-                  settings.working_folder);
+    CopySyncImageToHostFolder(run, ++number, photo->GetValue("NomImage") + ".jpg", reference,
+                              settings.working_folder_host);
   }
   return number;
 }
@@ -229,12 +230,14 @@ void ExportAutoScout24(Run& run) {
   EnsureFolder(run, run.WindowsFolder() + "\\TEMP\\AS24");
   EnsureFolder(run, run.WindowsFolder() + "\\TEMP\\VPN");
   // A PathTemp other than those two must exist too, or the photo copies would be lost.
+  settings.working_folder_host = run.HostPath(settings.working_folder);
   std::error_code ec;
-  std::filesystem::create_directories(run.HostPath(settings.working_folder), ec);
+  std::filesystem::create_directories(settings.working_folder_host, ec);
   settings.client_number = run.Config(target, "idClient", kDefaultClientNumber);
   EmptyFolder(run, settings.working_folder);
 
   XmlCursorPtr main = LoadSourceDocument(run, target);
+  BackgroundSnapshot dated_copy(main);
   XmlCursorPtr records = SelectVehicles(*main);
   ResetCounters(run);
 
@@ -246,7 +249,8 @@ void ExportAutoScout24(Run& run) {
   }
 
   WriteCsvFile(run, settings.working_folder + "\\" + settings.client_number + ".csv", lines);
-  main->Save(run.WindowsFolder() + "\\Temp\\Listelo\\" + run.FormatNow("yyyymmddhhnn") + ".xml");
+  dated_copy.Save(run.WindowsFolder() + "\\Temp\\Listelo\\" + run.FormatNow("yyyymmddhhnn") +
+                  ".xml");
 
   const std::string archive = ExportFolder(run) + "\\" + settings.client_number + ".zip";
   PackWorkingFolder(run, settings.working_folder, archive);

@@ -180,4 +180,13 @@ std::string FormatGeneralNumber(double value, const RegionalSettings& regional) 
 
 void FinishRun(Run& run) { run.state.run_finished = true; }
 
+BackgroundSnapshot::BackgroundSnapshot(XmlCursorPtr document)
+    : document_(std::move(document)),
+      snapshot_(std::async(std::launch::async,
+                           [document = document_] { return document->TakeSnapshot(); })) {}
+
+void BackgroundSnapshot::Save(std::string_view file_name) {
+  document_->Save(file_name, snapshot_.get());
+}
+
 }  // namespace listelo

@@ -5,6 +5,7 @@
 // the common parts.
 #pragma once
 
+#include <future>
 #include <string>
 #include <string_view>
 
@@ -70,5 +71,19 @@ std::string FormatGeneralNumber(double value, const RegionalSettings& regional);
 
 // The run's last step.
 void FinishRun(Run& run);
+
+// A copy of a document as loaded, written later in the run ("the dated copy"). Writing
+// out a big stock takes a while, and the record pass only reads the document: the copy
+// is made on a second thread meanwhile. Nothing may change the document until Save.
+class BackgroundSnapshot {
+ public:
+  explicit BackgroundSnapshot(XmlCursorPtr document);
+  // Waits for the copy and writes it as the document's Save would.
+  void Save(std::string_view file_name);
+
+ private:
+  XmlCursorPtr document_;
+  std::future<IXMLCursor::Snapshot> snapshot_;
+};
 
 }  // namespace listelo
