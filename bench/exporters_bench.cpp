@@ -39,7 +39,10 @@ void MeasureAutoScout24(FtpServer& server, const char* what, const std::string& 
             "[AUTOSCOUT24]\nServeurFTP=" +
                 server.HostPort() + "\nUser=" + gateway.user + "\nPassWord=" + gateway.password +
                 "\nidClient=0123456789\nTestFTPVOImages=0\n");
-  fs::create_directories(f.HostPath("c:\\images"));
+  // A dealer's photo folder has not just been made: it last changed some time ago.
+  const fs::path images = f.HostPath("c:\\images");
+  fs::create_directories(images);
+  fs::last_write_time(images, fs::file_time_type::clock::now() - std::chrono::hours(1));
   WriteFile(f.HostPath("c:\\projects\\Quarno\\data\\Listelo\\ExpDatasAutoScout24.xml"), document);
   const auto start = std::chrono::steady_clock::now();
   listelo::StartExport(f.run(), "AUTOSCOUT24");
