@@ -1,12 +1,26 @@
 #include "delivery/zip_file_source.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <new>
+#include <thread>
 
 #include "app/window_port.h"
+#include "delivery/deflate_pieces.h"
 
 namespace listelo {
 
 namespace {
+// General-purpose flag bits 1 and 2 of a deflated entry tell how hard it was compressed;
+// the entries say "maximum", as libzip's own level 9 does.
+constexpr zip_uint16_t kCompressionOptionBits = 0x0006;
+constexpr zip_uint16_t kMaximumCompressionBits = 0x0002;
+
+struct FileClose {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
 // The sink hears of progress at most once per this many bytes (and at each file's end):
 // often enough for a progress bar, rarely enough to cost nothing next to deflate.
 constexpr std::uint64_t kReportStep = 256 * 1024;
@@ -72,56 +86,101 @@ zip_int64_t PackedFileSource::Callback(void* state, void* data, zip_uint64_t len
     case ZIP_SOURCE_READ:
       return self->Read(data, length);
     case ZIP_SOURCE_CLOSE:
-      self->file_.reset();
-      self->progress_.Flush();
+      std::string().swap(self->deflated_bytes_);
       return 0;
     case ZIP_SOURCE_STAT:
       return self->Stat(data, length);
+    case ZIP_SOURCE_GET_FILE_ATTRIBUTES: {
+      auto* attributes = ZIP_SOURCE_GET_ARGS(zip_file_attributes_t, data, length, &self->error_);
+      if (attributes == nullptr) return -1;
+      attributes->valid |= ZIP_FILE_ATTRIBUTES_GENERAL_PURPOSE_BIT_FLAGS;
+      attributes->general_purpose_bit_flags = kMaximumCompressionBits;
+      attributes->general_purpose_bit_mask = kCompressionOptionBits;
+      return 0;
+    }
     case ZIP_SOURCE_ERROR:
       return zip_error_to_data(&self->error_, data, length);
     case ZIP_SOURCE_FREE:
       return 0;  // the object is owned by the caller of AddFiles
     case ZIP_SOURCE_SUPPORTS:
       return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
-                                            ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+                                            ZIP_SOURCE_STAT, ZIP_SOURCE_GET_FILE_ATTRIBUTES,
+                                            ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
     default:
       zip_error_set(&self->error_, ZIP_ER_OPNOTSUPP, 0);
       return -1;
   }
 }
 
-zip_int64_t PackedFileSource::Open() {
-  file_.reset(std::fopen(host_.string().c_str(), "rb"));
-  if (!file_) return Fail(ZIP_ER_OPEN, errno);
-  remaining_ = size_;
-  progress_.BeginFile(name_, size_);
+// Reads the file as it was measured: a file that grew meanwhile is taken at its measured
+// size, one that shrank fails.
+zip_int64_t PackedFileSource::ReadFile(std::string& data) {
+  std::unique_ptr<std::FILE, FileClose> file(std::fopen(host_.string().c_str(), "rb"));
+  if (!file) return Fail(ZIP_ER_OPEN, errno);
+  data.resize(static_cast<size_t>(size_));
+  const size_t got = std::fread(data.data(), 1, data.size(), file.get());
+  if (got < data.size()) {
+    return std::ferror(file.get()) ? Fail(ZIP_ER_READ, errno) : Fail(ZIP_ER_CHANGED, 0);
+  }
   return 0;
 }
 
-// Reads at most the size that was announced, so the entry holds the file as it was
-// measured even if it grows meanwhile.
+// The file deflated, once: libzip asks for its sizes and checksum before it copies it.
+zip_int64_t PackedFileSource::Deflate() {
+  if (deflated_) return 0;
+  progress_.BeginFile(name_, size_);
+  std::string data;
+  if (ReadFile(data) != 0) return -1;
+  const DeflateWatch watch{[this](std::uint64_t bytes) { progress_.Advance(bytes); },
+                           [this] { return !progress_.Cancelled(); }};
+  DeflatedData deflated;
+  try {
+    if (!DeflateInPieces(data, std::max(1u, std::thread::hardware_concurrency()), watch,
+                         deflated)) {
+      zip_error_set(&error_, ZIP_ER_CANCELLED, 0);
+      return -1;
+    }
+  } catch (const std::bad_alloc&) {
+    return Fail(ZIP_ER_MEMORY, 0);
+  }
+  progress_.Flush();
+  deflated_bytes_ = std::move(deflated.bytes);
+  deflated_size_ = deflated_bytes_.size();
+  crc_ = deflated.crc;
+  deflated_ = true;
+  return 0;
+}
+
+zip_int64_t PackedFileSource::Open() {
+  if (Deflate() != 0) return -1;
+  position_ = 0;
+  return 0;
+}
+
 zip_int64_t PackedFileSource::Read(void* data, zip_uint64_t length) {
   if (progress_.Cancelled()) {
     zip_error_set(&error_, ZIP_ER_CANCELLED, 0);
     return -1;
   }
-  const size_t wanted = static_cast<size_t>(std::min<zip_uint64_t>(length, remaining_));
-  if (wanted == 0) return 0;
-  const size_t got = std::fread(data, 1, wanted, file_.get());
-  if (got < wanted && std::ferror(file_.get())) return Fail(ZIP_ER_READ, errno);
-  if (got == 0) return Fail(ZIP_ER_CHANGED, 0);  // shorter than when it was measured
-  remaining_ -= got;
-  progress_.Advance(got);
-  return static_cast<zip_int64_t>(got);
+  const size_t wanted =
+      static_cast<size_t>(std::min<zip_uint64_t>(length, deflated_bytes_.size() - position_));
+  std::memcpy(data, deflated_bytes_.data() + position_, wanted);
+  position_ += wanted;
+  return static_cast<zip_int64_t>(wanted);
 }
 
 zip_int64_t PackedFileSource::Stat(void* data, zip_uint64_t length) {
   auto* stat = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &error_);
   if (stat == nullptr) return -1;
+  if (Deflate() != 0) return -1;
   zip_stat_init(stat);
   stat->size = size_;
   stat->mtime = mtime_;
-  stat->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+  stat->comp_size = deflated_size_;
+  stat->comp_method = ZIP_CM_DEFLATE;
+  stat->crc = crc_;
+  stat->valid |=
+      ZIP_STAT_SIZE | ZIP_STAT_MTIME | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
   return sizeof(zip_stat_t);
 }
 

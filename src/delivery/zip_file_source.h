@@ -1,5 +1,6 @@
 // What libzip reads while it writes an archive: one source per file to pack, which
-// reports the bytes read to the progress sink and stops the work when the sink asks.
+// hands libzip the file already deflated (on all processors for a big file), reports
+// the work done to the progress sink and stops the work when the sink asks.
 #pragma once
 
 #include <zip.h>
@@ -46,12 +47,11 @@ class PackingProgress {
   std::uint64_t bytes_reported_ = 0;
 };
 
-struct FileClose {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// A file on disk as a libzip source. The object must outlive the archive it was added
-// to: libzip calls it back until the archive is closed or discarded.
+// A file on disk as a libzip source of deflated data, which libzip stores as it is. The
+// file is read and deflated when libzip first asks about it, and its deflated bytes are
+// let go when libzip has copied them: one file at a time is held in memory. The object
+// must outlive the archive it was added to: libzip calls it back until the archive is
+// closed or discarded.
 class PackedFileSource {
  public:
   PackedFileSource(PackingProgress& progress, std::filesystem::path host, std::string name,
@@ -71,6 +71,8 @@ class PackedFileSource {
  private:
   static zip_int64_t Callback(void* state, void* data, zip_uint64_t length,
                               zip_source_cmd_t command);
+  zip_int64_t Deflate();
+  zip_int64_t ReadFile(std::string& data);
   zip_int64_t Open();
   zip_int64_t Read(void* data, zip_uint64_t length);
   zip_int64_t Stat(void* data, zip_uint64_t length);
@@ -81,8 +83,11 @@ class PackedFileSource {
   std::string name_;
   std::uint64_t size_;
   std::time_t mtime_;
-  std::uint64_t remaining_ = 0;
-  std::unique_ptr<std::FILE, FileClose> file_;
+  bool deflated_ = false;
+  std::string deflated_bytes_;
+  std::uint64_t deflated_size_ = 0;
+  std::uint32_t crc_ = 0;
+  std::uint64_t position_ = 0;
   zip_error_t error_;
   bool failed_ = false;
 };
