@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #ifndef _WIN32
@@ -51,9 +52,9 @@ struct FolderStamp {
 
 // The modification time of `path` when it is a folder: one call to the file system
 // answers both questions.
-std::optional<FolderStamp> StampOfFolder(const std::string& path) {
+std::optional<FolderStamp> StampOfFolder(const char* path) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+  if (::stat(path, &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
   return FolderStamp{static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec};
 }
 
@@ -230,7 +231,8 @@ PathMapper::Entry PathMapper::Locate(std::string_view windows_path) const {
   std::string written = base;
   std::vector<size_t> ends = {written.size()};
   for (std::string_view part : parts) {
-    AppendName(written, AnsiToUtf8(part));
+    if (written.back() != '/') written += '/';
+    AppendAnsiAsUtf8(written, part);
     ends.push_back(written.size());
   }
   auto folder = [&](size_t depth) { return written.substr(0, ends[depth]); };
@@ -243,15 +245,18 @@ PathMapper::Entry PathMapper::Locate(std::string_view windows_path) const {
   // A folder read before and unchanged since answers for the next name with one look at
   // it: the path's own entry, or a missing folder on the way to it.
   for (size_t k = depth; k-- > 0;) {
-    if (!folders_->Listed(std::string_view(written).substr(0, ends[k]))) continue;
-    const std::string parent = folder(k);
-    const std::optional<FolderStamp> stamp = StampOfFolder(parent);
+    const std::string_view parent = std::string_view(written).substr(0, ends[k]);
+    if (!folders_->Listed(parent)) continue;
+    // The folder's part of the path is asked about where it stands in the path.
+    const char separator = std::exchange(written[ends[k]], '\0');
+    const std::optional<FolderStamp> stamp = StampOfFolder(written.c_str());
+    written[ends[k]] = separator;
     const FolderIndex::Listing* listing = stamp ? folders_->Settled(parent, *stamp) : nullptr;
     if (listing == nullptr) break;
     const FolderIndex::Name* found = listing->Find(parts[k]);
     if (found == nullptr) return finish(written, fs::file_status(fs::file_type::not_found));
     if (k + 1 < depth) break;
-    std::string host = parent;
+    std::string host(parent);
     AppendName(host, found->host_name);
     return finish(std::move(host), fs::file_status(found->type));
   }
@@ -266,7 +271,7 @@ PathMapper::Entry PathMapper::Locate(std::string_view windows_path) const {
   std::optional<FolderStamp> stamp;
   while (existing > 0) {
     --existing;
-    stamp = StampOfFolder(folder(existing));
+    stamp = StampOfFolder(folder(existing).c_str());
     if (stamp) break;
   }
   // From there, each name in the spelling the folder holds.
@@ -276,7 +281,7 @@ PathMapper::Entry PathMapper::Locate(std::string_view windows_path) const {
     const FolderIndex::Name* found = folders_->Current(host, *stamp).Find(parts[i]);
     if (found == nullptr) break;
     AppendName(host, found->host_name);
-    if (i + 1 < depth) stamp = StampOfFolder(host);
+    if (i + 1 < depth) stamp = StampOfFolder(host.c_str());
   }
   if (i == depth) return finish(host, StatusOf(host));
   for (; i < depth; ++i) AppendName(host, AnsiToUtf8(parts[i]));

@@ -101,13 +101,13 @@ std::string Utf8ToAnsi(std::string_view utf8) {
   });
 }
 
-std::string AnsiToUtf8(std::string_view ansi) {
+void AppendAnsiAsUtf8(std::string& out, std::string_view ansi) {
   // Names, paths and most values are plain ASCII, which both encodings write alike.
   const auto first_high =
       std::find_if(ansi.begin(), ansi.end(), [](unsigned char c) { return c >= 0x80; });
-  std::string out(ansi.begin(), first_high);
-  if (first_high == ansi.end()) return out;
-  out.reserve(ansi.size() + ansi.size() / 8);
+  out.append(ansi.begin(), first_high);
+  if (first_high == ansi.end()) return;
+  out.reserve(out.size() + ansi.size() + ansi.size() / 8);
   for (unsigned char c : ansi.substr(static_cast<size_t>(first_high - ansi.begin()))) {
     char32_t cp = AnsiToCodePoint(c);
     if (cp < 0x80) {
@@ -121,6 +121,11 @@ std::string AnsiToUtf8(std::string_view ansi) {
       out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
   }
+}
+
+std::string AnsiToUtf8(std::string_view ansi) {
+  std::string out;
+  AppendAnsiAsUtf8(out, ansi);
   return out;
 }
 

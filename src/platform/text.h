@@ -15,6 +15,8 @@ std::string Utf8ToAnsi(std::string_view utf8);
 // Windows-1252 to UTF-8. The five bytes that Windows-1252 leaves undefined map to the
 // C1 control of the same value, as Windows does.
 std::string AnsiToUtf8(std::string_view ansi);
+// The same, appended to `out`.
+void AppendAnsiAsUtf8(std::string& out, std::string_view ansi);
 
 // The Unicode code point of one Windows-1252 byte.
 char32_t AnsiToCodePoint(unsigned char c);
