@@ -114,6 +114,14 @@ class NodeList {
 xmlNode* Parent(xmlNode* node) { return node->type == XML_ATTRIBUTE_NODE ? nullptr : node->parent; }
 
 std::string Content(xmlNode* node) {
+  // A field of a record is an element or attribute holding one text, or nothing.
+  if (node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE) {
+    const xmlNode* only = node->children;
+    if (only == nullptr) return {};
+    if (only == node->last && only->type == XML_TEXT_NODE && only->content != nullptr) {
+      return Utf8ToAnsi(Chars(only->content));
+    }
+  }
   xmlChar* content = xmlNodeGetContent(node);
   if (content == nullptr) return {};
   std::string text = Utf8ToAnsi(Chars(content));
