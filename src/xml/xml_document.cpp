@@ -238,9 +238,7 @@ std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi,
   context->sax->serror = OnParseError;
   // No network, no external entities or DTDs (neither NOENT nor DTDLOAD), and
   // libxml2's limits on entity expansion stay on (no XML_PARSE_HUGE).
-  // NOBLANKS spares making (and then freeing) most of the indentation's text nodes on a
-  // big stock; DropBlankText below removes whatever blanks it leaves.
-  int options = XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_BIG_LINES | XML_PARSE_NOBLANKS;
+  int options = XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_BIG_LINES;
   if (force_utf8) options |= XML_PARSE_IGNORE_ENC;
   const std::string url_utf8 = AnsiToUtf8(url_ansi);
   DocHandle doc(xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()),
