@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <system_error>
 
 #include "app/files.h"
@@ -184,11 +183,17 @@ std::string ReadHostFile(const fs::path& host, const std::string& file_name) {
     FailRead(XML_IO_ENOENT, file_name, "The system cannot find the file specified.");
   if (!fs::is_regular_file(host, ec))
     FailRead(XML_IO_LOAD_ERROR, file_name, "The path is not a file.");
-  std::ifstream in(host, std::ios::binary);
-  std::ostringstream bytes;
-  if (in) bytes << in.rdbuf();
-  if (!in || in.bad()) FailRead(XML_IO_LOAD_ERROR, file_name, "The file cannot be read.");
-  return bytes.str();
+  // A stock file is tens of megabytes: read into place at once, not through a stream
+  // buffer and a copy.
+  std::ifstream in(host, std::ios::binary | std::ios::ate);
+  std::string bytes;
+  if (in) {
+    bytes.resize(static_cast<size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  if (!in) FailRead(XML_IO_LOAD_ERROR, file_name, "The file cannot be read.");
+  return bytes;
 }
 
 // The other cursor's node list (the cursors' internal interface).
