@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -73,11 +74,15 @@ class WindowPort {
 };
 
 // A window without a screen: it keeps what a window would show, and echoes each memo
-// line (in UTF-8) to a stream as it is added, when given one.
+// line (in UTF-8) to a stream when given one, flushed a few times a second, before an
+// error and at the end.
 class HeadlessWindow : public WindowPort {
  public:
   explicit HeadlessWindow(std::ostream* echo = nullptr, std::ostream* errors = nullptr)
       : echo_(echo), errors_(errors) {}
+  ~HeadlessWindow() override;
+  HeadlessWindow(const HeadlessWindow&) = delete;
+  HeadlessWindow& operator=(const HeadlessWindow&) = delete;
 
   void AddLine(const std::string& line) override;
   void ClearMemo() override { memo_.clear(); }
@@ -100,8 +105,11 @@ class HeadlessWindow : public WindowPort {
   long process_events_calls() const { return process_events_calls_; }
 
  private:
+  static constexpr std::chrono::milliseconds kEchoFlushInterval{200};
+
   std::ostream* echo_;
   std::ostream* errors_;
+  std::chrono::steady_clock::time_point last_echo_flush_;
   std::vector<std::string> memo_;
   std::array<std::string, 2> labels_ = {"Label1", "Label2"};
   std::array<std::string, kFieldCount> fields_ = {
