@@ -162,8 +162,10 @@ bool MakeOnThreads(Pieces& pieces, unsigned threads, const DeflateWatch& watch) 
   }  // the workers finish the piece they hold, and are joined
   if (error) std::rethrow_exception(error);
   if (stopped_by_watch) return false;
+  // The pieces may all be done before the watch heard of the last ones: it still hears of
+  // each, and may still stop the work, whatever the threads' timing.
   for (std::uint64_t size : unreported) {
-    if (watch.advance) watch.advance(size);
+    if (!Watched(watch, size)) return false;
   }
   return true;
 }
