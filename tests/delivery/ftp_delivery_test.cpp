@@ -15,6 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::Contains;
+using testing::Count;
 using ::testing::ElementsAre;
 using testing::FtpServer;
 using ::testing::HasSubstr;
@@ -32,11 +33,6 @@ std::string AllByteValues() {
     for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
   }
   return bytes + "\r\n\n\r";
-}
-
-int Count(const std::vector<std::string>& commands, const std::string& verb) {
-  return static_cast<int>(std::count_if(commands.begin(), commands.end(),
-                                        [&](const std::string& c) { return c.starts_with(verb); }));
 }
 
 // A PARUVENDU run whose gateway fields name an account of the test server.

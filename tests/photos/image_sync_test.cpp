@@ -14,6 +14,7 @@ namespace listelo {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Count;
 using ::testing::ElementsAre;
 using testing::FtpServer;
 using ::testing::HasSubstr;
@@ -23,11 +24,6 @@ using testing::RunFixture;
 using testing::WriteFile;
 
 constexpr const char* kStamp = "08/12/2026 14:03:09 - ";
-
-int Count(const std::vector<std::string>& commands, const std::string& verb) {
-  return static_cast<int>(std::count_if(commands.begin(), commands.end(),
-                                        [&](const std::string& c) { return c.starts_with(verb); }));
-}
 
 // A run with its photo folder at c:\images and the image server fields naming an
 // account of the test server whose image folder is www/voimages.

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -224,6 +225,11 @@ void UseFastFtpTimeouts(Run& run) {
   run.ftp_timeouts().connect = std::chrono::seconds(10);
   run.ftp_timeouts().server_reply = std::chrono::seconds(10);
   run.ftp_timeouts().stall = std::chrono::seconds(10);
+}
+
+int Count(const std::vector<std::string>& lines, const std::string& prefix) {
+  return static_cast<int>(std::count_if(
+      lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(prefix); }));
 }
 
 void UseImageServer(Run& run, const FtpServer& server, const FtpServer::Account& account,

@@ -93,9 +93,13 @@ class SilentServer {
   int port_ = 0;
 };
 
-// Time-outs short enough that a test never waits long: 2 s to connect, 2 s for a reply,
-// 2 s of stalled transfer.
+// Time-outs that bound a test that would otherwise hang on the run's long defaults, and
+// that a loaded machine does not trip: 10 s to connect, 10 s for a reply, 10 s of
+// stalled transfer.
 void UseFastFtpTimeouts(Run& run);
+
+// How many of `lines` (server commands, memo lines) start with `prefix`.
+int Count(const std::vector<std::string>& lines, const std::string& prefix);
 
 // Fill the window's image-server or gateway fields with the server and an account.
 void UseImageServer(Run& run, const FtpServer& server, const FtpServer::Account& account,
