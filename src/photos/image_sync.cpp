@@ -135,19 +135,19 @@ void CopySyncImageToHostFolder(Run& run, int number, std::string_view name,
                                std::string_view reference, const fs::path& working_folder) {
   std::string server_name = ImageServerPath(name);
   std::string source = run.state.path_images + "\\" + server_name;
-  // The reference comes from the stock database: a separator in it must not lead the
-  // copy out of the working folder.
   const PathMapper::Entry source_file = run.paths().Locate(source);
   const bool local = fs::is_regular_file(source_file.status);
   if (local) {
+    // The reference comes from the stock database: a separator in it must not lead the
+    // copy out of the working folder.
     std::string file_name = std::string(reference) + "_" + std::to_string(number) + ".jpg";
     for (char& c : file_name) {
       if (c == '\\' || c == '/' || c == ':') c = '_';
     }
     // The copy's name is ours and the folder was emptied for this run: it is joined to the
     // folder as it is, not matched against the folder's entries, which change with every
-    // copy and would have to be read again each time. A failed copy shows through the
-    // missing source's report.
+    // copy and would have to be read again each time. A copy that fails leaves the photo
+    // out of the archive, as a photo missing locally would be, and the run goes on.
     std::error_code ec;
     fs::copy_file(source_file.path, working_folder / PathMapper::FromText(file_name),
                   fs::copy_options::overwrite_existing, ec);
