@@ -82,6 +82,12 @@ void AppendName(std::string& path, std::string_view name) {
   if (!path.empty() && path.back() != '/') path += '/';
   path += name;
 }
+
+// The same for a name as the Windows-form path writes it.
+void AppendAnsiName(std::string& path, std::string_view ansi_name) {
+  if (!path.empty() && path.back() != '/') path += '/';
+  AppendAnsiAsUtf8(path, ansi_name);
+}
 #endif
 
 }  // namespace
@@ -231,8 +237,7 @@ PathMapper::Entry PathMapper::Locate(std::string_view windows_path) const {
   std::string written = base;
   std::vector<size_t> ends = {written.size()};
   for (std::string_view part : parts) {
-    if (written.back() != '/') written += '/';
-    AppendAnsiAsUtf8(written, part);
+    AppendAnsiName(written, part);
     ends.push_back(written.size());
   }
   auto folder = [&](size_t depth) { return written.substr(0, ends[depth]); };
@@ -284,7 +289,7 @@ PathMapper::Entry PathMapper::Locate(std::string_view windows_path) const {
     if (i + 1 < depth) stamp = StampOfFolder(host.c_str());
   }
   if (i == depth) return finish(host, StatusOf(host));
-  for (; i < depth; ++i) AppendName(host, AnsiToUtf8(parts[i]));
+  for (; i < depth; ++i) AppendAnsiName(host, parts[i]);
   return finish(std::move(host), fs::file_status(fs::file_type::not_found));
 #endif
 }
