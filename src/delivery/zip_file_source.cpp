@@ -134,6 +134,7 @@ zip_int64_t PackedFileSource::Deflate() {
   const DeflateWatch watch{[this](std::uint64_t bytes) { progress_.Advance(bytes); },
                            [this] { return !progress_.Cancelled(); }};
   DeflatedData deflated;
+  // Nothing may escape into libzip, which calls this from C.
   try {
     if (!DeflateInPieces(data, std::max(1u, std::thread::hardware_concurrency()), watch,
                          deflated)) {
@@ -142,6 +143,8 @@ zip_int64_t PackedFileSource::Deflate() {
     }
   } catch (const std::bad_alloc&) {
     return Fail(ZIP_ER_MEMORY, 0);
+  } catch (...) {  // no thread to be had, or the window failing while it was let run
+    return Fail(ZIP_ER_INTERNAL, 0);
   }
   progress_.Flush();
   deflated_bytes_ = std::move(deflated.bytes);
@@ -152,6 +155,9 @@ zip_int64_t PackedFileSource::Deflate() {
 }
 
 zip_int64_t PackedFileSource::Open() {
+  // The bytes are let go when libzip closes the source (a deflate stream is never empty):
+  // should it open it again, the file is deflated again rather than handed over empty.
+  if (deflated_ && deflated_bytes_.empty()) deflated_ = false;
   if (Deflate() != 0) return -1;
   position_ = 0;
   return 0;
