@@ -109,10 +109,6 @@ std::string StockText(size_t lines) {
   return text;
 }
 
-// One fixed instant for every file a test dates, so that the test does not depend on how much
-// time passes between two writes (entries keep times only to the even second).
-void SetModified(const fs::path& file, fs::file_time_type when) { fs::last_write_time(file, when); }
-
 // Records what the packing reported, and can ask it to stop after some bytes.
 class RecordingSink : public ProgressSink {
  public:
@@ -261,17 +257,18 @@ TEST_F(ZipTest, FullPathsAddTheirFileOnceWhateverTheLetterCase) {
 TEST_F(ZipTest, AnUpdateReplacesAnEntryOnlyWithANewerFile) {
   const std::string file = InExport("Annonces.csv");
   const std::string archive = InExport("Export.zip");
-  const fs::file_time_type an_hour_ago =
-      fs::file_time_type::clock::now() - std::chrono::hours(1);
+  // One instant for both versions, so that the test does not depend on how much time
+  // passes between the two writes (entries keep times only to the even second).
+  const fs::file_time_type an_hour_ago = fs::file_time_type::clock::now() - std::chrono::hours(1);
   Put(file, "première version");
-  SetModified(Host(file), an_hour_ago);
+  fs::last_write_time(Host(file), an_hour_ago);
   zip_.OpenArchive(archive);
   zip_.FileSpecs().push_back(file);
   ASSERT_EQ(zip_.AddFiles(), 1);
   const std::string first = ReadFile(Host(archive));
 
   Put(file, "deuxième version, pas plus récente");
-  SetModified(Host(file), an_hour_ago);
+  fs::last_write_time(Host(file), an_hour_ago);
   zip_.OpenArchive(archive);
   zip_.FileSpecs().push_back(file);
   EXPECT_EQ(zip_.AddFiles(), 0);
