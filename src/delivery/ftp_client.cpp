@@ -4,17 +4,13 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/c_file.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
 namespace listelo {
 
 namespace {
-
-struct FileClose {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileClose>;
 
 // A carriage return or line feed in a name would let it carry a second command.
 bool HasControlCharacters(std::string_view text) {
@@ -237,9 +233,9 @@ FtpStoreResult FtpClient::Store(const std::filesystem::path& local_file,
   // Opened before anything is sent: a missing file must not leave an empty one on the
   // server.
   std::error_code ec;
-  FilePtr file(std::filesystem::is_regular_file(local_file, ec)
-                   ? std::fopen(local_file.c_str(), "rb")
-                   : nullptr);
+  FileHandle file(std::filesystem::is_regular_file(local_file, ec)
+                      ? std::fopen(local_file.c_str(), "rb")
+                      : nullptr);
   if (!file) {
     last_error_ = "Cannot open " + PathMapper::ToText(local_file);
     Status("Transfer failed: " + last_error_);

@@ -8,6 +8,7 @@
 
 #include "app/window_port.h"
 #include "delivery/deflate_pieces.h"
+#include "platform/c_file.h"
 
 namespace listelo {
 
@@ -16,10 +17,6 @@ namespace {
 // the entries say "maximum", as libzip's own level 9 does.
 constexpr zip_uint16_t kCompressionOptionBits = 0x0006;
 constexpr zip_uint16_t kMaximumCompressionBits = 0x0002;
-
-struct FileClose {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // The sink hears of progress at most once per this many bytes (and at each file's end):
 // often enough for a progress bar, rarely enough to cost nothing next to deflate.
@@ -115,7 +112,7 @@ zip_int64_t PackedFileSource::Callback(void* state, void* data, zip_uint64_t len
 // Reads the file as it was measured: a file that grew meanwhile is taken at its measured
 // size, one that shrank fails.
 zip_int64_t PackedFileSource::ReadFile(std::string& data) {
-  std::unique_ptr<std::FILE, FileClose> file(std::fopen(host_.string().c_str(), "rb"));
+  FileHandle file(std::fopen(host_.string().c_str(), "rb"));
   if (!file) return Fail(ZIP_ER_OPEN, errno);
   data.resize(static_cast<size_t>(size_));
   const size_t got = std::fread(data.data(), 1, data.size(), file.get());

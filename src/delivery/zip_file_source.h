@@ -6,10 +6,8 @@
 #include <zip.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <memory>
 #include <string>
 
 #include "delivery/zip_archive.h"
