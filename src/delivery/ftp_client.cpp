@@ -233,9 +233,8 @@ FtpStoreResult FtpClient::Store(const std::filesystem::path& local_file,
   // Opened before anything is sent: a missing file must not leave an empty one on the
   // server.
   std::error_code ec;
-  FileHandle file(std::filesystem::is_regular_file(local_file, ec)
-                      ? std::fopen(local_file.c_str(), "rb")
-                      : nullptr);
+  FileHandle file =
+      std::filesystem::is_regular_file(local_file, ec) ? OpenCFile(local_file, "rb") : nullptr;
   if (!file) {
     last_error_ = "Cannot open " + PathMapper::ToText(local_file);
     Status("Transfer failed: " + last_error_);

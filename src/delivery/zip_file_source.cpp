@@ -112,7 +112,7 @@ zip_int64_t PackedFileSource::Callback(void* state, void* data, zip_uint64_t len
 // Reads the file as it was measured: a file that grew meanwhile is taken at its measured
 // size, one that shrank fails.
 zip_int64_t PackedFileSource::ReadFile(std::string& data) {
-  FileHandle file(std::fopen(host_.string().c_str(), "rb"));
+  FileHandle file = OpenCFile(host_, "rb");
   if (!file) return Fail(ZIP_ER_OPEN, errno);
   data.resize(static_cast<size_t>(size_));
   const size_t got = std::fread(data.data(), 1, data.size(), file.get());

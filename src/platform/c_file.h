@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 namespace listelo {
@@ -11,5 +12,10 @@ struct FileClose {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FileHandle = std::unique_ptr<std::FILE, FileClose>;
+
+// Opens a host file as a C stream ("rb", "wb"...); empty when it cannot be opened, with
+// errno telling why. Host paths are wide on Windows, so a stream is never opened from a
+// narrow path: every C stream of the program is opened here.
+FileHandle OpenCFile(const std::filesystem::path& path, const char* mode);
 
 }  // namespace listelo
