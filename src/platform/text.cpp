@@ -1,7 +1,5 @@
 #include "platform/text.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -9,9 +7,16 @@
 #include <memory>
 #include <stdexcept>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
+
 namespace listelo {
 namespace {
 
+#ifndef _WIN32
 // One conversion descriptor per call keeps the functions re-entrant; opening one is
 // cheap next to the documents that pass through it.
 struct IconvCloser {
@@ -61,6 +66,8 @@ std::string Convert(iconv_t cd, std::string_view in, OnBad on_bad) {
   return out;
 }
 
+#endif  // !_WIN32
+
 // Code points of 0x80..0x9F; 0 marks the five bytes that are not defined.
 constexpr std::array<char16_t, 32> kHighControls = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
@@ -76,15 +83,48 @@ char32_t AnsiToCodePoint(unsigned char c) {
   return c;
 }
 
-std::string Utf8ToAnsi(std::string_view utf8) {
-  bool ascii = true;
-  for (unsigned char c : utf8) {
-    if (c >= 0x80) {
-      ascii = false;
-      break;
-    }
+#ifdef _WIN32
+
+namespace {
+
+// Windows' own tables: UTF-8 to UTF-16, then to code page 1252 without "best fit" (which
+// would write "A" for "Ā"), so that a character the code page lacks becomes "?" as on
+// other hosts. Texts go in pieces cut between UTF-8 sequences, as the calls count in int.
+void AppendUtf8AsAnsi(std::string& out, std::string_view utf8) {
+  constexpr size_t kPiece = size_t{1} << 20;
+  std::wstring wide;
+  while (!utf8.empty()) {
+    size_t n = std::min(utf8.size(), kPiece);
+    while (n < utf8.size() && n > 0 && (static_cast<unsigned char>(utf8[n]) & 0xC0) == 0x80) --n;
+    if (n == 0) n = std::min(utf8.size(), kPiece);
+    const int in_size = static_cast<int>(n);
+    const int wide_size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in_size, nullptr, 0);
+    wide.resize(static_cast<size_t>(wide_size));
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in_size, wide.data(), wide_size);
+    const int ansi_size = WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, wide.data(), wide_size,
+                                              nullptr, 0, "?", nullptr);
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(ansi_size));
+    WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, wide.data(), wide_size, out.data() + at,
+                        ansi_size, "?", nullptr);
+    utf8.remove_prefix(n);
   }
-  if (ascii) return std::string(utf8);
+}
+
+std::string ConvertUtf8ToAnsi(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  AppendUtf8AsAnsi(out, utf8);
+  return out;
+}
+
+}  // namespace
+
+#else
+
+namespace {
+
+std::string ConvertUtf8ToAnsi(std::string_view utf8) {
   IconvHandle cd = OpenIconv("CP1252", "UTF-8");
   return Convert(cd.get(), utf8, [](std::string& out, const unsigned char* seq, size_t left) {
     size_t n = Utf8SequenceLength(seq[0]);
@@ -99,6 +139,17 @@ std::string Utf8ToAnsi(std::string_view utf8) {
     }
     return n;
   });
+}
+
+}  // namespace
+
+#endif  // _WIN32
+
+std::string Utf8ToAnsi(std::string_view utf8) {
+  // Names, paths and most values are plain ASCII, which both encodings write alike.
+  const bool ascii =
+      std::none_of(utf8.begin(), utf8.end(), [](unsigned char c) { return c >= 0x80; });
+  return ascii ? std::string(utf8) : ConvertUtf8ToAnsi(utf8);
 }
 
 void AppendAnsiAsUtf8(std::string& out, std::string_view ansi) {
