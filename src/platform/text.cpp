@@ -98,9 +98,16 @@ void AppendUtf8AsAnsi(std::string& out, std::string_view utf8) {
     while (n < utf8.size() && n > 0 && (static_cast<unsigned char>(utf8[n]) & 0xC0) == 0x80) --n;
     if (n == 0) n = std::min(utf8.size(), kPiece);
     const int in_size = static_cast<int>(n);
-    const int wide_size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in_size, nullptr, 0);
+    int wide_size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in_size, nullptr, 0);
     wide.resize(static_cast<size_t>(wide_size));
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in_size, wide.data(), wide_size);
+    // A character beyond the 16-bit plane is one "?", as on other hosts, not one per half.
+    wide.erase(std::unique(wide.begin(), wide.end(),
+                           [](wchar_t a, wchar_t b) {
+                             return a >= 0xD800 && a <= 0xDBFF && b >= 0xDC00 && b <= 0xDFFF;
+                           }),
+               wide.end());
+    wide_size = static_cast<int>(wide.size());
     const int ansi_size = WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, wide.data(), wide_size,
                                               nullptr, 0, "?", nullptr);
     const size_t at = out.size();
