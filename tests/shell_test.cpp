@@ -96,7 +96,9 @@ TEST(TimerTest, ClosesOnTheThirtiethTickAfterTheRunFinished) {
 
 TEST(StartExportTest, AnEscapingErrorIsShownAndTheRunStaysUnfinished) {
   RunFixture f;
-  f.environment().Set("Windir", "c:\\no-such-folder");
+  // A file where the Windows folder should be: the log cannot be written.
+  WriteFile(f.HostPath("c:\\blocked"), "not a folder");
+  f.environment().Set("Windir", "c:\\blocked");
   EXPECT_FALSE(StartExportShowingErrors(f.run(), "PARUVENDU"));
   ASSERT_EQ(f.window().errors().size(), 1u);
   EXPECT_NE(f.window().errors()[0].find("RadoveDuvudePARUVENDU.log"), std::string::npos);
@@ -142,7 +144,14 @@ TEST(HeadlessProgramTest, ExitStatusTellsHowTheRunEnded) {
   EXPECT_EQ(unknown.status, kExitBadArguments);
   EXPECT_EQ(ReadFile(tree / "c/windows/TEMP/RadoveDuvudeFOO.log"), "kept");
 
+  // A fresh root gets the folders of the run log.
+  fs::remove_all(tree / "c/windows");
+  CommandResult fresh = RunProgram(tree, "paruvendu");
+  EXPECT_TRUE(fs::is_regular_file(tree / "c/windows/TEMP/RadoveDuvudePARUVENDU.log"));
+  EXPECT_EQ(fresh.out.find("RadoveDuvudePARUVENDU.log"), std::string::npos) << fresh.out;
+
   fs::remove_all(tree / "c/windows/TEMP");
+  WriteFile(tree / "c/windows/TEMP", "not a folder");
   CommandResult broken = RunProgram(tree, "paruvendu");
   EXPECT_EQ(broken.status, kExitRunError);
   EXPECT_NE(broken.out.find("RadoveDuvudePARUVENDU.log"), std::string::npos);

@@ -255,7 +255,9 @@ TEST_F(WindowTest, VersionReplacesTheMemoWithTheVersionStrings) {
 }
 
 TEST_F(WindowTest, AnErrorThatEndsTheRunIsShownAndTheWindowStaysOpen) {
-  environment_.Set("Windir", "c:\\no-such-folder");  // the log cannot be written
+  // A file where the Windows folder should be: the log cannot be written.
+  WriteFile(tree_ / "c" / "blocked", "not a folder");
+  environment_.Set("Windir", "c:\\blocked");
   {
     ErrorBoxAnswerer answerer;
     window().FormCreate({"paruvendu"});  // unattended: before the window shows

@@ -15,6 +15,14 @@ void InfoPress(Run& run) { ExportRad1(run, "InfoPress"); }
 constexpr const char* kDefaultPathImages = "c:\\projects\\Quarno\\images";
 constexpr const char* kDefaultUrlImages = "http://photos.concession.invalid/voimages";
 
+// The Windows folder and its TEMP folder, where the run log goes: on a fresh host (a new
+// LISTELO_ROOT) they are made on the first run rather than the log failing to open. The
+// source and photo folders stay the stock database's to fill.
+void LayOutRunFolders(const Run& run) {
+  std::error_code ec;
+  std::filesystem::create_directories(run.HostPath(run.WindowsFolder() + "\\TEMP"), ec);
+}
+
 }  // namespace
 
 const std::array<DispatchEntry, 14>& DispatchTable() {
@@ -68,6 +76,7 @@ StartupFormats FormCreate(Run& run, const std::vector<std::string>& arguments) {
 void StartExport(Run& run, std::string_view target) {
   std::string key = AnsiUpperCase(target);
   run.state.export_target.clear();
+  LayOutRunFolders(run);
 
   std::filesystem::path ini_path = ConfigurationPath(run.host());
   std::error_code ec;
