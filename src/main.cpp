@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/headless.h"
+#include "app/options.h"
 #include "platform/host.h"
 #include "platform/text.h"
 
@@ -22,6 +23,9 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) arguments.push_back(listelo::Utf8ToAnsi(argv[i]));
 #endif
 
+  if (listelo::IsOptionCommandLine(arguments)) {
+    return listelo::RunOption(host, arguments, std::cout, std::cerr);
+  }
 #ifdef LISTELO_HAVE_WINDOW
   if (!listelo::HeadlessWanted(environment)) return listelo::RunWindow(host, arguments, argc, argv);
 #endif

@@ -157,5 +157,30 @@ TEST(HeadlessProgramTest, ExitStatusTellsHowTheRunEnded) {
   EXPECT_NE(broken.out.find("RadoveDuvudePARUVENDU.log"), std::string::npos);
 }
 
+TEST(HeadlessProgramTest, OptionsBeginWithTwoDashes) {
+  TempTree tree;
+  WriteFile(tree / "Listelo.ini", "[Options]\n");
+  struct Case {
+    const char* args;
+    int status;
+    const char* out_holds;  // standard output and error
+  };
+  const Case cases[] = {
+      {"--help", kExitFinished, "--check CIBLE"},
+      {"--version", kExitFinished, "FileVersion : "},
+      {"--check", kExitBadArguments, "Usage :"},
+      {"--check PVO VPN", kExitBadArguments, "Usage :"},
+      {"--bogus", kExitBadArguments, "Usage :"},
+      {"--check NOPE", kExitBadArguments, "NOPE"},
+      {"--check PARUVENDU", kExitRunError, "Configuration"},  // no source, no servers
+  };
+  for (const Case& c : cases) {
+    const CommandResult result = RunProgram(tree, c.args);
+    EXPECT_EQ(result.status, c.status) << c.args;
+    EXPECT_NE(result.out.find(c.out_holds), std::string::npos) << c.args << result.out;
+  }
+  EXPECT_FALSE(fs::exists(tree / "c")) << "a check writes nothing";
+}
+
 }  // namespace
 }  // namespace listelo

@@ -54,6 +54,8 @@ long Seconds(const Run& run, const char* key, long default_seconds) {
   return usable && value > 0 ? value : default_seconds;
 }
 
+}  // namespace
+
 SmtpSettings ReadSmtpSettings(const Run& run) {
   SmtpSettings smtp;
   smtp.host = run.Config(kInfo, "Host", kDefaultHost);
@@ -67,6 +69,8 @@ SmtpSettings ReadSmtpSettings(const Run& run) {
   smtp.response_timeout_seconds = Seconds(run, "ReadTimeout", smtp.response_timeout_seconds);
   return smtp;
 }
+
+namespace {
 
 std::string Body(std::string_view link) {
   return "<body>Bonjour,<br><br>ci-joint le lien vers le fichier de la <a href=\"" +

@@ -5,9 +5,15 @@
 
 #include <string_view>
 
+#include "delivery/mail_smtp.h"
+
 namespace listelo {
 
 class Run;
+
+// The SMTP server, account and time-outs of section "StrInfoLog" (and MAIL's AuthType).
+// Raises RunError when Port is not a whole number.
+SmtpSettings ReadSmtpSettings(const Run& run);
 
 // Announces `link` (the web address of the file) by mail; `summary`, when not empty,
 // follows the subject after " - ". Clears the memo and leaves in it "Fin de traitement : "

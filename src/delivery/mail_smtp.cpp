@@ -143,9 +143,12 @@ struct Outcome {
   AuthOffer offer;
 };
 
-// One connection: the whole exchange, from the greeting to QUIT.
+// One connection: the whole exchange, from the greeting to QUIT. With `connect_only` it
+// ends after the greeting, EHLO, STARTTLS and the login, which libcurl does on connecting:
+// nothing is sent.
 Outcome Attempt(const SmtpSettings& settings, std::string_view sender, const StringList& to,
-                std::string_view message, WindowPort& window, bool with_login) {
+                std::string_view message, WindowPort& window, bool with_login,
+                bool connect_only = false) {
   EasyHandle curl(curl_easy_init());
   if (!curl) throw SmtpError("libcurl could not start");
   UrlHandle url = ServerUrl(settings);
@@ -169,6 +172,7 @@ Outcome Attempt(const SmtpSettings& settings, std::string_view sender, const Str
     Set(c, CURLOPT_PASSWORD, settings.password.c_str());
     Set(c, CURLOPT_LOGIN_OPTIONS, "AUTH=LOGIN");
   }
+  if (connect_only) Set(c, CURLOPT_CONNECT_ONLY, 1L);
   Set(c, CURLOPT_MAIL_FROM, from.c_str());
   Set(c, CURLOPT_MAIL_RCPT, to.get());
   Set(c, CURLOPT_UPLOAD, 1L);
@@ -207,6 +211,17 @@ void SendSmtp(const SmtpSettings& settings, std::string_view sender,
   // nothing was sent on the first, which ended before MAIL FROM.
   if (login && outcome.code == CURLE_LOGIN_DENIED && outcome.offer.listed && !outcome.offer.login) {
     outcome = Attempt(settings, sender, to, message, window, false);
+  }
+  if (outcome.code != CURLE_OK) throw SmtpError(outcome.error);
+}
+
+void CheckSmtp(const SmtpSettings& settings, WindowPort& window) {
+  const bool login = settings.authenticate && !settings.user_name.empty();
+  const StringList none;
+  Outcome outcome = Attempt(settings, "", none, "", window, login, true);
+  // As when sending: a server that does not offer LOGIN takes the message without it.
+  if (login && outcome.code == CURLE_LOGIN_DENIED && outcome.offer.listed && !outcome.offer.login) {
+    outcome = Attempt(settings, "", none, "", window, false, true);
   }
   if (outcome.code != CURLE_OK) throw SmtpError(outcome.error);
 }

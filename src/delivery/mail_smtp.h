@@ -36,6 +36,10 @@ void SendSmtp(const SmtpSettings& settings, std::string_view sender,
               const std::vector<std::string>& recipients, std::string_view message,
               WindowPort& window);
 
+// Connects, greets and logs in as SendSmtp would, then says QUIT: nothing is sent.
+// Raises SmtpError with the reason when the server cannot be reached or refuses.
+void CheckSmtp(const SmtpSettings& settings, WindowPort& window);
+
 // The name of this machine, "localhost" when it has none.
 std::string LocalHostName();
 

@@ -2,6 +2,12 @@
 
 #include <string>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace listelo {
 
 FileHandle OpenCFile(const std::filesystem::path& path, const char* mode) {
@@ -12,6 +18,21 @@ FileHandle OpenCFile(const std::filesystem::path& path, const char* mode) {
   return FileHandle(_wfopen(path.c_str(), wide_mode.c_str()));
 #else
   return FileHandle(std::fopen(path.c_str(), mode));
+#endif
+}
+
+bool FolderAcceptsFiles(const std::filesystem::path& folder) {
+  std::error_code ec;
+  std::filesystem::path existing = folder;
+  while (!std::filesystem::exists(existing, ec)) {
+    if (!existing.has_relative_path()) return false;
+    existing = existing.parent_path();
+  }
+  if (!std::filesystem::is_directory(existing, ec)) return false;
+#ifdef _WIN32
+  return _waccess(existing.c_str(), 2) == 0;
+#else
+  return access(existing.c_str(), W_OK | X_OK) == 0;
 #endif
 }
 

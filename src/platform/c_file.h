@@ -18,4 +18,9 @@ using FileHandle = std::unique_ptr<std::FILE, FileClose>;
 // narrow path: every C stream of the program is opened here.
 FileHandle OpenCFile(const std::filesystem::path& path, const char* mode);
 
+// Whether files can be made in `folder`: it is a folder this process may write in, or it
+// does not exist yet and the deepest folder that does exist above it is one. Nothing is
+// written to find out.
+bool FolderAcceptsFiles(const std::filesystem::path& folder);
+
 }  // namespace listelo
