@@ -197,6 +197,19 @@ std::string FormatGeneralNumber(double value, const RegionalSettings& regional) 
   return text;
 }
 
+void RemoveAuxiliarySections(Run& run, IXMLCursor& document) {
+  XmlCursorPtr photos = document.Select(kPhotosSection);
+  run.WriteLog("Avant Suppression LiensImages");
+  if (!photos->Eof()) photos->Delete();
+  XmlCursorPtr labels = document.Select(kEquipmentLabelsSection);
+  run.WriteLog("Avant Suppression LiensEquipements");
+  if (!labels->Eof()) labels->Delete();
+  XmlCursorPtr aliases = document.Select(kAliasesSection);
+  run.WriteLog("Après Suppression LiensImages & LiensEquipements & Aliases");
+  if (!aliases->Eof()) aliases->Delete();
+  run.WriteLog("Après Aliases");
+}
+
 std::string AdReferenceLead(std::string_view lead, std::string_view type_vo) {
   return ReadInteger(type_vo, 0) == 1 ? std::string() : std::string(lead);
 }

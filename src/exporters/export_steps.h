@@ -75,6 +75,11 @@ void ResetCounters(Run& run);
 // "Nb Photos Mises à jour : " + count + " photos --- ", when photos were updated.
 void LogUpdatedPhotos(Run& run);
 
+// Deletes the photo links, the equipment labels and the aliases from the document, with
+// the log lines that mark each step ("Avant Suppression LiensImages", ...,
+// "Après Aliases"). A section that is missing is passed over.
+void RemoveAuxiliarySections(Run& run, IXMLCursor& document);
+
 // A field read as an integer (blanks around it allowed), or `default_value`.
 int ReadInteger(std::string_view text, int default_value);
 
