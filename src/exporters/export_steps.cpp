@@ -8,6 +8,8 @@
 #include "app/errors.h"
 #include "app/ini_file.h"
 #include "app/run.h"
+#include "delivery/zip_wildcard.h"
+#include "platform/paths.h"
 #include "platform/regional.h"
 #include "platform/text.h"
 #include "transforms/reference.h"
@@ -251,6 +253,16 @@ int FillFirstEmptySlot(IXMLCursor& record, std::string_view slot_prefix, int slo
     }
   }
   return 0;
+}
+
+std::vector<std::string> ListFolderFiles(const Run& run, std::string_view windows_folder,
+                                         std::string_view pattern) {
+  std::vector<std::string> files;
+  for (const std::filesystem::path& file :
+       ListMatchingFiles(run.HostPath(windows_folder), pattern)) {
+    files.push_back(std::string(windows_folder) + "\\" + PathMapper::ToText(file.filename()));
+  }
+  return files;
 }
 
 void FinishRun(Run& run) { run.state.run_finished = true; }

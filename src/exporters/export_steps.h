@@ -118,6 +118,12 @@ std::vector<std::string> VehiclePhotoAddresses(const Run& run, IXMLCursor& docum
 int FillFirstEmptySlot(IXMLCursor& record, std::string_view slot_prefix, int slot_count,
                        std::string_view value);
 
+// The files directly in `windows_folder` whose names match the Windows `pattern`
+// ("*.csv"), in name order, each as windows_folder + "\" + name. Empty when the folder
+// is missing.
+std::vector<std::string> ListFolderFiles(const Run& run, std::string_view windows_folder,
+                                         std::string_view pattern);
+
 // The run's last step.
 void FinishRun(Run& run);
 

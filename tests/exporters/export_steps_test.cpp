@@ -93,6 +93,18 @@ TEST(ConnectionStepsTest, GatewayFromANamedSectionWithDefaults) {
   EXPECT_EQ(f.window().GetField(Field::kRepertVOImages), "www/photos");
 }
 
+TEST(FolderFilesTest, MatchingFilesInWindowsForm) {
+  RunFixture f;
+  for (const char* name : {"b.csv", "A.CSV", "notes.txt"}) {
+    WriteFile(f.HostPath(std::string("c:\\windows\\TEMP\\LArgus\\") + name), "x");
+  }
+  // The folder is named in another letter case than it was made with, as on Windows.
+  EXPECT_EQ(ListFolderFiles(f.run(), "c:\\Windows\\Temp\\LArgus", "*.csv"),
+            (std::vector<std::string>{"c:\\Windows\\Temp\\LArgus\\A.CSV",
+                                      "c:\\Windows\\Temp\\LArgus\\b.csv"}));
+  EXPECT_TRUE(ListFolderFiles(f.run(), "c:\\windows\\TEMP\\none", "*.csv").empty());
+}
+
 TEST(DeliveryFileTest, WrittenWholeOrTheRunStops) {
   RunFixture f;
   const std::string file = "c:\\windows\\TEMP\\Listelo\\new\\client.csv";
