@@ -1,6 +1,7 @@
 // The steps that every export run shares, in the order a run takes them:
 //   work folder, connection settings, source document, counters, (the exporter's own
-//   records, photos and output), then the closing lines and RunFinished.
+//   records, photos and output), then the closing lines and RunFinished. Writing the
+//   file to deliver, packing it and delivering it are in export_output.h.
 // Each exporter reads top to bottom like its portal's description and calls these for
 // the common parts.
 #pragma once
