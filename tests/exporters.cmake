@@ -4,5 +4,6 @@ listelo_test(exporter_tests
   exporters/autoscout24_test.cpp
   exporters/exporter_cases_test.cpp
   exporters/export_steps_test.cpp
+  exporters/history_test.cpp
   exporters/paruvendu_test.cpp)
 target_link_libraries(exporter_tests PRIVATE listelo_ftp_testing)

@@ -19,9 +19,10 @@ bool HeadlessWanted(const Environment& env) {
 }
 
 int RunHeadless(const Host& host, const std::vector<std::string>& arguments, std::ostream& out,
-                std::ostream& err) {
+                std::ostream& err, bool forced) {
   HeadlessWindow window(&out, &err);
   Run run(host, window);
+  run.state.forced = forced;
   run.regional() = RegionalSettings::FromHost();
   if (arguments.size() != 1) {
     FormCreate(run, arguments);

@@ -17,8 +17,9 @@ enum HeadlessExit : int {
   kExitUnfinished = 3,    // the target's exporter ended without finishing the run
 };
 
+// With `forced` the collapsed-stock guard is off for this run (listelo --force).
 int RunHeadless(const Host& host, const std::vector<std::string>& arguments, std::ostream& out,
-                std::ostream& err);
+                std::ostream& err, bool forced = false);
 
 // True when no window can be shown: LISTELO_HEADLESS=1, or on POSIX hosts without
 // DISPLAY and WAYLAND_DISPLAY.

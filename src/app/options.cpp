@@ -4,6 +4,8 @@
 
 #include "app/check.h"
 #include "app/headless.h"
+#include "app/history.h"
+#include "app/run.h"
 #include "app/version_info.h"
 #include "platform/text.h"
 
@@ -16,6 +18,8 @@ constexpr const char* kUsage =
     "  listelo                  ouvre la fenêtre pour choisir la cible\n"
     "  listelo --check CIBLE    vérifie la configuration, le document source, les dossiers\n"
     "                           et les serveurs de la cible, sans rien envoyer ni écrire\n"
+    "  listelo --force CIBLE    exporte sans le contrôle de stock effondré (MaxDrop), une fois\n"
+    "  listelo --history [CIBLE]  affiche les derniers exports\n"
     "  listelo --version        affiche les informations de version\n"
     "  listelo --help           affiche cette aide\n"
     "Codes de sortie : 0 terminé, 1 erreur, 2 ligne de commande, 3 export non terminé.\n";
@@ -43,6 +47,15 @@ int RunOption(const Host& host, const std::vector<std::string>& arguments, std::
   }
   if (option == "--check" && arguments.size() == 2) {
     return RunCheck(host, arguments[1], out);
+  }
+  if (option == "--force" && arguments.size() == 2) {
+    return RunHeadless(host, {arguments[1]}, out, err, true);
+  }
+  if (option == "--history" && arguments.size() <= 2) {
+    HeadlessWindow window;
+    Run run(host, window);
+    PrintRunHistory(run, arguments.size() == 2 ? AnsiUpperCase(arguments[1]) : "", out);
+    return kExitFinished;
   }
   return Usage(err, kExitBadArguments);
 }

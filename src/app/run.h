@@ -3,11 +3,13 @@
 // Exporters receive the run and do everything through it; there is no global state.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/files.h"
 #include "app/ini_file.h"
@@ -20,6 +22,13 @@
 namespace listelo {
 
 class FtpClient;
+
+// One file handed to a gateway, for the run history.
+struct DeliveryRecord {
+  std::string file;     // Windows-form path
+  std::uintmax_t size;  // bytes, 0 when it was not there
+  std::string result;   // the delivery's result text
+};
 
 // The run state that every part of a run shares.
 struct RunState {
@@ -36,6 +45,10 @@ struct RunState {
   // The dealer site being delivered in a per-site loop, empty otherwise; it names the
   // site in the delivery's diagnostic lines.
   std::string site_code;
+  // Every upload of the run, in order.
+  std::vector<DeliveryRecord> deliveries;
+  // Started with --force: the collapsed-stock guard is off for this run.
+  bool forced = false;
 };
 
 class Run {

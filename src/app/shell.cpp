@@ -1,8 +1,12 @@
 #include "app/shell.h"
 
 #include "app/errors.h"
+#include "app/headless.h"
+#include "app/history.h"
+#include "exporters/export_steps.h"
 #include "exporters/exporters.h"
 #include "platform/text.h"
+#include "xml/stock_document.h"
 
 namespace listelo {
 namespace {
@@ -21,6 +25,33 @@ constexpr const char* kDefaultUrlImages = "http://photos.concession.invalid/voim
 void LayOutRunFolders(const Run& run) {
   std::error_code ec;
   std::filesystem::create_directories(run.HostPath(run.WindowsFolder() + "\\TEMP"), ec);
+}
+
+// MaxDrop=N (percent; the target's section, else Options): a stock document that holds
+// fewer than (100 - N)% of the vehicles of the target's last finished run is taken for
+// a stock database that failed half-way, and nothing is sent, rather than let the
+// portal withdraw every other advertisement. Off without the key, and for --force.
+void GuardAgainstCollapsedStock(Run& run) {
+  const std::string& target = run.state.export_target;
+  const std::string text = run.Config(target, "MaxDrop", run.Config("Options", "MaxDrop", ""));
+  if (text.empty() || run.state.forced) return;
+  const int max_drop = ReadInteger(text, -1);
+  if (max_drop < 0 || max_drop > 100) {
+    throw RunError("MaxDrop=" + text + " n'est pas un pourcentage de 0 à 100 (section " + target +
+                   " ou Options) : export arrêté, rien n'est envoyé.");
+  }
+  const std::optional<int> last = LastFinishedVehicleCount(run, target);
+  if (!last) return;
+  XmlCursorPtr document = LoadSourceDocument(run, target);
+  int count = 0;
+  for (XmlCursorPtr v = SelectVehicles(*document); !v->Eof(); v->Next()) ++count;
+  if (static_cast<long long>(count) * 100 >= static_cast<long long>(100 - max_drop) * *last) return;
+  run.state.vehicle_count = count;
+  throw RunError("Stock effondré : " + std::to_string(count) + " véhicules dans " +
+                 SourceDocumentPath(run.ini(), target) + " contre " + std::to_string(*last) +
+                 " au dernier export terminé de " + target + " (MaxDrop=" + text +
+                 ") : export arrêté, rien n'est envoyé. \"listelo --force " + target +
+                 "\" l'envoie une fois sans ce contrôle.");
 }
 
 }  // namespace
@@ -109,8 +140,16 @@ void StartExport(Run& run, std::string_view target) {
   window.SetServerBoxCaption("Connexion FTP pour " + key + " : ");
 
   if (entry == nullptr) return;
-  run.WriteLog("");
-  entry->exporter(run);
+  const DateTime start = run.host().clock.Now();
+  try {
+    run.WriteLog("");
+    GuardAgainstCollapsedStock(run);
+    entry->exporter(run);
+  } catch (const std::exception& e) {
+    AppendRunHistory(run, start, kExitRunError, e.what());
+    throw;
+  }
+  AppendRunHistory(run, start, run.state.run_finished ? kExitFinished : kExitUnfinished, "");
 }
 
 bool StartExportShowingErrors(Run& run, std::string_view target) {

@@ -1,5 +1,7 @@
 #include "delivery/ftp_delivery.h"
 
+#include <filesystem>
+
 #include "app/run.h"
 #include "platform/paths.h"
 
@@ -68,6 +70,9 @@ std::string SendFileFTP(Run& run, std::string_view file, bool keep_connected) {
     result = stored == FtpStoreResult::kStored ? kFtpOkText : kFtpTransferErrorText;
   }
   if (!keep_connected) gateway.Disconnect();
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(run.HostPath(file), ec);
+  run.state.deliveries.push_back({std::string(file), ec ? 0 : size, result});
   return result;
 }
 

@@ -12,6 +12,30 @@
 
 namespace listelo {
 
+namespace {
+
+// Days since 1970-01-01 of a civil date (proleptic Gregorian calendar).
+long long DaysFromCivil(long long year, int month, int day) {
+  year -= month <= 2;
+  const long long era = (year >= 0 ? year : year - 399) / 400;
+  const long long year_of_era = year - era * 400;
+  const long long day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const long long day_of_era =
+      year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  return era * 146097 + day_of_era - 719468;
+}
+
+// The local time's distance from UTC, read off the broken-down local time itself, which
+// every host gives the same way.
+int UtcOffsetMinutes(const std::tm& local, std::time_t seconds) {
+  const long long local_seconds =
+      DaysFromCivil(local.tm_year + 1900LL, local.tm_mon + 1, local.tm_mday) * 86400 +
+      local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+  return static_cast<int>((local_seconds - static_cast<long long>(seconds)) / 60);
+}
+
+}  // namespace
+
 DateTime SystemClock::Now() const {
   auto now = std::chrono::system_clock::now();
   std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -31,6 +55,7 @@ DateTime SystemClock::Now() const {
   dt.second = local.tm_sec;
   dt.millisecond = static_cast<int>(ms.count());
   dt.day_of_week = local.tm_wday;
+  dt.utc_offset_minutes = UtcOffsetMinutes(local, seconds);
   return dt;
 }
 

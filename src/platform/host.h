@@ -20,7 +20,8 @@ struct DateTime {
   int minute = 0;  // 0..59
   int second = 0;  // 0..59
   int millisecond = 0;
-  int day_of_week = 6;  // 0 = Sunday .. 6 = Saturday
+  int day_of_week = 6;         // 0 = Sunday .. 6 = Saturday
+  int utc_offset_minutes = 0;  // local time minus UTC
 
   bool operator==(const DateTime&) const = default;
 };
