@@ -83,7 +83,7 @@ void LoadConnectionFields(Run& run, const ConnectionDefaults& gateway) {
 
 XmlCursorPtr LoadSourceDocument(Run& run, std::string_view file_target) {
   XmlCursorPtr cursor = CreateXmlCursor(run.paths());
-  cursor->Load(SourceDocumentPath(run.ini(), file_target));
+  LoadStockDocument(*cursor, SourceDocumentPath(run.ini(), file_target));
   return cursor;
 }
 

@@ -47,7 +47,8 @@ std::string WorkingFolder(const Run& run, std::string_view default_path_temp);
 void LoadConnectionFields(Run& run, const ConnectionDefaults& gateway);
 
 // A new cursor on the target's source stock document (Options/SourceFolder or the
-// stock database's folder). Raises the cursor's error when it is missing or malformed.
+// stock database's folder). Raises the cursor's error when it is missing or malformed,
+// or is no stock document (LoadStockDocument).
 XmlCursorPtr LoadSourceDocument(Run& run, std::string_view file_target);
 
 // PhotoCount, UpdatedPhotoCount and VehicleCount back to 0.

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/errors.h"
 #include "app/shell.h"
 #include "support/ftp_server.h"
 #include "support/temp_tree.h"
@@ -88,6 +89,25 @@ TEST_F(ParuVenduRunTest, UploadedFileReadsAsTheStockWithNumberedPhotos) {
       0);
   EXPECT_EQ(count("/document/*"), 1);  // the auxiliary sections are gone
   EXPECT_EQ(count("/document/DataVOS/DataVO[id-VO='BeAE49-501']"), 1);
+}
+
+TEST_F(ParuVenduRunTest, ASourceThatIsNoStockDocumentEndsTheRunBeforeAnyOutput) {
+  WriteFile(f_.HostPath("c:\\projects\\Quarno\\data\\Listelo\\ExpDatasPARUVENDU.xml"),
+            "<html><head><title>502 Bad Gateway</title></head><body/></html>");
+  try {
+    StartExport(f_.run(), "PARUVENDU");
+    ADD_FAILURE() << "the run went on";
+  } catch (const RunError& error) {
+    EXPECT_NE(std::string(error.what())
+                  .find("ExpDatasPARUVENDU.xml\" n'est pas un document de "
+                        "stock : son élément racine est <html>"),
+              std::string::npos)
+        << error.what();
+  }
+  EXPECT_FALSE(f_.run().state.run_finished);
+  const fs::path exports = f_.HostPath("c:\\windows\\TEMP\\Listelo");
+  EXPECT_TRUE(!fs::exists(exports) || fs::is_empty(exports));
+  EXPECT_TRUE(FtpServer::Shared().Commands(gateway_.user).empty());
 }
 
 }  // namespace
