@@ -142,13 +142,53 @@ TEST_F(ImageSyncTest, AFolderPartAndAnUpperCaseExtension) {
   EXPECT_EQ(next.run().state.updated_photo_count, 0);
 }
 
-TEST_F(ImageSyncTest, NamesThatLeaveTheImageFolderAreNotStored) {
-  Local("../escape.jpg");
-  Local("../escapem.jpg");
-  SyncImage(f_.run(), "../escape.jpg");
-  EXPECT_FALSE(fs::exists(account_.home / "www" / "escape.jpg"));
-  EXPECT_EQ(Count(Commands(), "STOR"), 1);  // the thumbnail, under its bare name
-  EXPECT_TRUE(fs::exists(images_ / "escapem.jpg"));
+// A photo name from the stock database that climbs out of the photo folder is a missing
+// photo: the file it points at (c:\secret\x.jpg and its thumbnail here) is never read,
+// copied or uploaded, and the server is not asked about it.
+TEST_F(ImageSyncTest, NamesThatLeaveThePhotoFolderAreMissingPhotos) {
+  WriteFile(f_.HostPath("c:\\secret\\x.jpg"), "secret");
+  WriteFile(f_.HostPath("c:\\secret\\xm.jpg"), "secret thumbnail");
+  Local("inside.jpg", "inside");
+  Local("insidem.jpg", "inside thumbnail");
+  const std::string work = "c:\\windows\\TEMP\\AS24";
+  fs::create_directories(f_.HostPath(work));
+  struct Case {
+    const char* name;
+    const char* thumbnail;  // as SyncImage names it: its bare file name
+  };
+  const Case cases[] = {
+      {"../secret/x.jpg", "xm.jpg"},
+      {"..\\secret\\x.jpg", "xm.jpg"},
+      {"2026/../../secret/x.jpg", "xm.jpg"},
+      {"2026\\..\\..\\secret\\x.jpg", "xm.jpg"},
+      {".. /secret/x.jpg", "xm.jpg"},
+      {"c:\\secret\\x.jpg", "xm.jpg"},
+      {"http://www.photos.example/../secret/x.jpg", "xm.jpg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    f_.run().WriteLog("");
+    SyncImage(f_.run(), c.name);
+    std::string server_name = ImageServerPath(c.name);
+    CopySyncImage(f_.run(), 1, c.name, "R1", work);
+    const std::string thumbnail_name = server_name.substr(0, server_name.size() - 4) + "m.jpg";
+    EXPECT_EQ(LogFile(), std::string(kStamp) + "Pb Existence : " + c.name + "\r\n" + kStamp +
+                             "Pb Existence : " + c.thumbnail + "\r\n" + kStamp +
+                             "Pb Existence : " + server_name + "\r\n" + kStamp +
+                             "Pb Existence : " + thumbnail_name + "\r\n");
+    EXPECT_TRUE(fs::is_empty(f_.HostPath(work)));
+  }
+  EXPECT_EQ(f_.run().state.updated_photo_count, 0);
+  EXPECT_THAT(Commands(), IsEmpty());
+
+  // Climbing out of a sub-folder the name went into stays in the photo folder.
+  f_.run().WriteLog("");
+  SyncImage(f_.run(), "2026/../inside.jpg");
+  CopySyncImage(f_.run(), 2, "2026/../inside.jpg", "R1", work);
+  EXPECT_EQ(ReadFile(f_.HostPath(work) / "R1_2.jpg"), "inside");
+  EXPECT_EQ(LogFile(), std::string(kStamp) + "Update 1 : inside.jpg\r\n" + kStamp +
+                           "Update 2 : insidem.jpg\r\n" + kStamp +
+                           "Update 3 : 2026/../inside.jpg\r\n");
 }
 
 TEST_F(ImageSyncTest, AnUnreachableServerIsTriedOnceAndEveryPhotoCountsAsMissing) {
