@@ -86,6 +86,13 @@ int Digits(std::string_view text, size_t pos, size_t count) {
   return value;
 }
 
+// "4xx ..." or "5xx ...": the server refused the last command, and its words say why.
+bool IsRefusalReply(std::string_view reply) {
+  return reply.size() >= 4 && (reply[0] == '4' || reply[0] == '5') && reply[1] >= '0' &&
+         reply[1] <= '9' && reply[2] >= '0' && reply[2] <= '9' &&
+         (reply[3] == ' ' || reply[3] == '-');
+}
+
 bool IsDataConnectionFailure(CURLcode code) {
   switch (code) {
     case CURLE_FTP_PORT_FAILED:
@@ -328,13 +335,22 @@ void FtpClient::PrepareRequest(const std::string& url) {
 
 CURLcode FtpClient::Perform() {
   error_buffer_[0] = '\0';
+  stale_error_ = false;
   last_reply_.clear();
   CURLcode code = curl_easy_perform(curl_.get());
-  if (code != CURLE_OK) {
-    last_error_ =
-        PrintableText(error_buffer_[0] != '\0' ? error_buffer_ : curl_easy_strerror(code));
-  }
+  if (code != CURLE_OK) last_error_ = FailureReason(code);
   return code;
+}
+
+std::string FtpClient::FailureReason(CURLcode code) const {
+  // The server's own refusal ("552 Disk quota exceeded.") tells a full disk from a
+  // firewall; curl's words come next. curl keeps only the first message of a request in
+  // its buffer, and in active mode some versions put one there while they set up the
+  // listening socket, whatever happens later: a message that was there before a later
+  // reply came is not the failure's, and the failure is then named by its code.
+  if (IsRefusalReply(last_reply_)) return PrintableText(last_reply_);
+  if (error_buffer_[0] != '\0' && !stale_error_) return PrintableText(error_buffer_);
+  return PrintableText(curl_easy_strerror(code));
 }
 
 CURLcode FtpClient::FolderRequest(curl_slist* quote) {
@@ -380,6 +396,7 @@ size_t FtpClient::OnHeader(char* data, size_t size, size_t count, void* self) {
   // command sent.
   auto* client = static_cast<FtpClient*>(self);
   client->last_reply_.assign(data, size * count);
+  if (client->error_buffer_[0] != '\0') client->stale_error_ = true;
   return size * count;
 }
 

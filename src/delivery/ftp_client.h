@@ -91,7 +91,8 @@ class FtpClient {
   // Closes the control connection (QUIT).
   void Disconnect();
 
-  // The reason of the last failure, in curl's words.
+  // The reason of the last failure: the server's refusal when there was one ("552 Disk
+  // quota exceeded."), otherwise curl's words.
   const std::string& last_error() const { return last_error_; }
 
  private:
@@ -107,6 +108,8 @@ class FtpClient {
   // Prepares the handle for one request on `url`; the handle keeps its connection.
   void PrepareRequest(const std::string& url);
   CURLcode Perform();
+  // Why the request that ended with `code` failed, in the server's or curl's words.
+  std::string FailureReason(CURLcode code) const;
   // A request that only reaches the folder and sends the `quote` commands there.
   CURLcode FolderRequest(curl_slist* quote);
   CURLcode Upload(std::FILE* file, std::string_view remote_name);
@@ -131,6 +134,7 @@ class FtpClient {
   std::set<std::string> made_folders_;  // folders made (or found) on this connection
   std::string last_reply_;
   std::string last_error_;
+  bool stale_error_ = false;  // the error buffer was written before a later reply came
   char error_buffer_[CURL_ERROR_SIZE] = {};
 };
 

@@ -14,6 +14,7 @@ namespace listelo {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::AnyOf;
 using ::testing::Contains;
 using testing::Count;
 using ::testing::ElementsAre;
@@ -147,6 +148,34 @@ TEST_F(SendFileTest, TransferFailuresGiveTheTransferError) {
   EXPECT_EQ(SendFileFTP(f_.run(), kExportFile, false),
             "Transfert FTP : Erreur lors du transfert. ");
   EXPECT_EQ(Count(server_.Commands(no_active.user), "STOR"), 0);
+}
+
+TEST_F(SendFileTest, AFailedActiveTransferSaysWhatFailed) {
+  struct Case {
+    const char* what;
+    FtpServer::Account account;
+    ::testing::Matcher<std::string> reason;
+  };
+  const Case cases[] = {
+      {"552 after the data", server_.NewFaultyAccount(FtpServer::Fault::kQuotaAfterData),
+       std::string("552 Disk quota exceeded.")},
+      {"PORT refused", server_.NewAccount(testing::kFtpAllPermissions, true),
+       std::string("500 Active data connections are refused.")},
+      {"connection reset", server_.NewFaultyAccount(FtpServer::Fault::kReset),
+       // Which of its two ends notices the reset first is the system's choice.
+       AnyOf("Failed sending data to the peer", "Failure when receiving data from the peer")},
+  };
+  WriteExport(kExportFile, std::string(200'000, 'x'));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    f_.window().ClearMemo();
+    testing::UseGateway(f_.run(), server_, c.account);
+    EXPECT_EQ(SendFileFTP(f_.run(), kExportFile, false),
+              "Transfert FTP : Erreur lors du transfert. ");
+    const std::string reason = f_.run().GatewayFtp().last_error();
+    EXPECT_THAT(reason, c.reason);
+    EXPECT_THAT(f_.window().MemoLines(), Contains("Transfer failed: " + reason));
+  }
 }
 
 TEST_F(SendFileTest, AKeptConnectionIsReusedWithoutReadingTheFieldsAgain) {
