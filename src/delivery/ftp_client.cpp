@@ -305,6 +305,9 @@ void FtpClient::PrepareRequest(const std::string& url) {
   curl_easy_setopt(curl, CURLOPT_PASSWORD, endpoint_.password.c_str());
   curl_easy_setopt(curl, CURLOPT_PROXY, "");  // never a proxy from the environment
   curl_easy_setopt(curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+  // The folder goes to the server as configured: curl would otherwise drop "." and ".."
+  // parts from it ("../in" became "in") and the file would land in another folder.
+  curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
   if (endpoint_.passive) {
     curl_easy_setopt(curl, CURLOPT_FTP_USE_EPSV, 1L);
   } else {

@@ -222,6 +222,35 @@ TEST_F(SendFileTest, ARefusedFolderIsRefusedAgainOnTheNextCall) {
   EXPECT_FALSE(fs::exists(account_.home / "export.zip"));
 }
 
+// The account starts in home/login, so "../in" is home/in and "in" would be home/login/in.
+TEST_F(SendFileTest, AFolderWithDotsIsSentAsConfigured) {
+  WriteExport(kExportFile, "x");
+  struct Case {
+    const char* folder;
+    const char* cwd;
+    const char* lands_in;  // below the account's home
+  };
+  const Case cases[] = {
+      {"../in", "CWD ../in", "in"},
+      {"in/../../in", "CWD in/../../in", "in"},
+      {"./in", "CWD ./in", "login/in"},
+      {"in", "CWD in", "login/in"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder);
+    FtpServer::Account account = server_.NewAccountStartingIn("login");
+    fs::create_directories(account.home / "in");
+    fs::create_directories(account.home / "login" / "in");
+    testing::UseGateway(f_.run(), server_, account, c.folder);
+    EXPECT_EQ(SendFileFTP(f_.run(), kExportFile, false), "Transfert FTP OK : ");
+    EXPECT_THAT(server_.Commands(account.user), Contains(c.cwd));
+    EXPECT_TRUE(fs::exists(account.home / c.lands_in / "export.zip"));
+    EXPECT_EQ(fs::exists(account.home / "in" / "export.zip") +
+                  fs::exists(account.home / "login" / "in" / "export.zip"),
+              1);
+  }
+}
+
 TEST_F(SendFileTest, PassiveModeWhenTheTargetAsksForIt) {
   f_.run().set_ini(IniFile::FromText("[Options]\r\nDebug=0\r\n[PARUVENDU]\r\nPassive=1\r\n"));
   WriteExport(kExportFile, "x");

@@ -175,6 +175,15 @@ FtpServer::Account FtpServer::NewAccount(const std::string& permissions, bool re
   permissions_.push_back(permissions);
   refuse_port_.push_back(refuse_port);
   faults_.push_back(Fault::kNone);
+  login_folders_.emplace_back();
+  WriteUsers();
+  return account;
+}
+
+FtpServer::Account FtpServer::NewAccountStartingIn(const std::string& login_folder) {
+  Account account = NewAccount();
+  fs::create_directories(account.home / login_folder);
+  login_folders_.back() = login_folder;
   WriteUsers();
   return account;
 }
@@ -195,7 +204,8 @@ void FtpServer::WriteUsers() const {
          << ",\"home\":" << JsonString(accounts_[i].home)
          << ",\"perm\":" << JsonString(permissions_[i])
          << ",\"refuse_port\":" << (refuse_port_[i] ? "true" : "false")
-         << ",\"fault\":" << JsonString(FaultName(faults_[i])) << "}";
+         << ",\"fault\":" << JsonString(FaultName(faults_[i]))
+         << ",\"login_folder\":" << JsonString(login_folders_[i]) << "}";
   }
   json << "}";
   // Replaced in one step: the server may read it at any moment.

@@ -67,6 +67,9 @@ class FtpServer {
   Account NewAccount(const std::string& permissions = kFtpAllPermissions, bool refuse_port = false);
   // A new account with every permission whose uploads fail with `fault`.
   Account NewFaultyAccount(Fault fault);
+  // A new account with every permission whose sessions start in home / `login_folder`
+  // (made empty); home stays the top it can reach, so ".." climbs to it.
+  Account NewAccountStartingIn(const std::string& login_folder);
 
   // The command lines that sessions of `user` sent, in order ("USER u1", "PASS pw",
   // "CWD www", "STOR a.zip"); "(closed)" marks the end of a session.
@@ -85,6 +88,7 @@ class FtpServer {
   std::vector<std::string> permissions_;
   std::vector<bool> refuse_port_;
   std::vector<Fault> faults_;
+  std::vector<std::string> login_folders_;
   pid_t pid_ = -1;
   int stdin_fd_ = -1;
   int port_ = 0;

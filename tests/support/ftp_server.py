@@ -7,7 +7,8 @@ STATE_DIR/users.json holds the accounts, {"name": {"password": ..., "home": ...,
 "perm": ...}}; it is read again whenever a login comes in, so a test can add an account to a
 running server. Leave "w" out of "perm" to make the server refuse STOR; with
 "refuse_port": true it refuses PORT (active data connections) for that account.
-"fault" makes uploads of that account fail as real servers do (active mode):
+"login_folder" (relative to "home", which stays the top the account can reach) is where
+its sessions start, so that ".." means something there. "fault" makes uploads of that account fail as real servers do (active mode):
 
     stor_silent       STOR gets no reply at all
     no_final_reply    the data is stored, the reply after it never comes
@@ -56,7 +57,8 @@ class FileAuthorizer(DummyAuthorizer):
                            "perm": user.get("perm", "elradfmwMT"), "operms": {},
                            "msg_login": "Login successful.", "msg_quit": "Goodbye.",
                            "refuse_port": user.get("refuse_port", False),
-                           "fault": user.get("fault", "")}
+                           "fault": user.get("fault", ""),
+                           "login_folder": user.get("login_folder", "")}
         self.user_table = table
 
     def has_user(self, username):
@@ -95,6 +97,11 @@ class RecordingHandler(FTPHandler):
 
     def _fault(self):
         return self._account().get("fault", "")
+
+    def on_login(self, username):
+        folder = self._account().get("login_folder")
+        if folder:
+            self.fs.cwd = "/" + folder.strip("/")
 
     def ftp_PORT(self, line):
         if self._account().get("refuse_port"):
