@@ -33,6 +33,14 @@ struct RunState {
   int updated_photo_count = 0;
   // The target's TestFTPVOImages switch: the image server is really asked about photos.
   bool test_ftp_vo_images = false;
+  // Photos that were to be uploaded to the image server and did not reach it, and why
+  // the first did not.
+  int unsent_photo_count = 0;
+  std::string first_unsent_photo_reason;
+  // Set when the image server proved unusable (no connection, a time-out, a broken
+  // transfer, no data connection): the run's remaining uploads are skipped. Why it is.
+  bool image_server_given_up = false;
+  std::string image_server_failure;
   // The dealer site being delivered in a per-site loop, empty otherwise; it names the
   // site in the delivery's diagnostic lines.
   std::string site_code;

@@ -51,10 +51,13 @@ void LoadConnectionFields(Run& run, const ConnectionDefaults& gateway);
 // or is no stock document (LoadStockDocument).
 XmlCursorPtr LoadSourceDocument(Run& run, std::string_view file_target);
 
-// PhotoCount, UpdatedPhotoCount and VehicleCount back to 0.
+// PhotoCount, UpdatedPhotoCount, VehicleCount and the count of photos not sent to the
+// image server back to 0.
 void ResetCounters(Run& run);
 
-// "Nb Photos Mises à jour : " + count + " photos --- ", when photos were updated.
+// "Nb Photos Mises à jour : " + count + " photos --- ", when photos were updated; then
+// "Nb Photos non envoyées au serveur d'images : " + count + " photos --- première cause : "
+// + reason, when uploads to the image server failed or were skipped.
 void LogUpdatedPhotos(Run& run);
 
 // A field read as an integer (blanks around it allowed), or `default_value`.

@@ -55,19 +55,29 @@ bool ImageServerReady(Run& run, const std::string& label_suffix) {
   return server.Connect(ImageServerEndpoint(run));
 }
 
-// A name that climbs out of the image folder or starts at the server's root is never
-// stored.
+// A name that climbs out of the image folder, starts at the server's root or has an
+// empty part is never stored.
 bool IsSafeServerName(std::string_view name) {
-  if (name.empty() || name.front() == '/') return false;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = name.find('/', start);
-    if (end == std::string_view::npos) end = name.size();
-    std::string_view part = name.substr(start, end - start);
-    if (part.empty() || part == "..") return false;
-    start = end + 1;
-  }
-  return true;
+  return !name.empty() && name.front() != '/' && name.find("//") == std::string_view::npos &&
+         name.back() != '/' && StaysInPhotoFolder(name);
+}
+
+// A photo that did not reach the image server, for the run's closing lines.
+void NotSent(Run& run, const std::string& reason) {
+  if (run.state.unsent_photo_count++ == 0) run.state.first_unsent_photo_reason = reason;
+}
+
+void UploadFailed(Run& run, std::string_view server_name, const std::string& reason) {
+  run.WriteLog("Pb Envoi : " + std::string(server_name) + " - " + reason);
+  NotSent(run, reason);
+}
+
+// The rest of the run's uploads are skipped; the run log says so once.
+void GiveUpImageServer(Run& run, const std::string& reason) {
+  run.state.image_server_given_up = true;
+  run.state.image_server_failure = reason;
+  run.WriteLog("Serveur d'images inutilisable (" + reason +
+               ") : les photos suivantes ne lui sont pas envoyées");
 }
 
 std::string UpdateText(const Run& run, std::string_view what) {
@@ -116,13 +126,32 @@ bool ImageExistsFTP(Run& run, std::string_view name) {
 }
 
 void PutImageFTP(Run& run, std::string_view local_path, std::string_view server_name) {
-  if (!ImageServerReady(run, " - on connection")) return;
   FtpClient& server = run.ImageServerFtp();
-  // Without data connections every further upload would only wait for its time-out.
-  if (server.data_connection_failed() || !IsSafeServerName(server_name)) return;
+  if (run.state.image_server_given_up) {
+    NotSent(run, run.state.image_server_failure);
+    return;
+  }
+  if (!ImageServerReady(run, " - on connection")) {
+    GiveUpImageServer(run, server.last_error());
+    NotSent(run, server.last_error());
+    return;
+  }
+  if (!IsSafeServerName(server_name)) {
+    UploadFailed(run, server_name, "Invalid file name");
+    return;
+  }
   WindowPort& window = run.window();
   window.SetLabel(2, window.Label(2) + " - on transfert");
-  server.Store(run.HostPath(local_path), server_name, /*create_folders=*/true);
+  if (server.Store(run.HostPath(local_path), server_name, /*create_folders=*/true) ==
+      FtpStoreResult::kStored) {
+    return;
+  }
+  UploadFailed(run, server_name, server.last_error());
+  // A connection that broke or timed out, or no data connection at all: every further
+  // upload would fail the same way, most after a time-out of their own.
+  if (server.connect_failed() || server.data_connection_failed()) {
+    GiveUpImageServer(run, server.last_error());
+  }
 }
 
 void SyncImage(Run& run, std::string_view name) {

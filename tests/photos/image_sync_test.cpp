@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #include "app/run.h"
@@ -187,8 +188,8 @@ TEST_F(ImageSyncTest, NamesThatLeaveThePhotoFolderAreMissingPhotos) {
   CopySyncImage(f_.run(), 2, "2026/../inside.jpg", "R1", work);
   EXPECT_EQ(ReadFile(f_.HostPath(work) / "R1_2.jpg"), "inside");
   EXPECT_EQ(LogFile(), std::string(kStamp) + "Update 1 : inside.jpg\r\n" + kStamp +
-                           "Update 2 : insidem.jpg\r\n" + kStamp +
-                           "Update 3 : 2026/../inside.jpg\r\n");
+                           "Update 2 : insidem.jpg\r\n");
+  EXPECT_EQ(ReadFile(images_ / "inside.jpg"), "inside");
 }
 
 TEST_F(ImageSyncTest, AnUnreachableServerIsTriedOnceAndEveryPhotoCountsAsMissing) {
@@ -230,16 +231,56 @@ TEST_F(ImageSyncTest, AnUnreachableServerIsTriedOnceAndEveryPhotoCountsAsMissing
   }
 }
 
-TEST_F(ImageSyncTest, ARefusedUploadIsSilent) {
-  FtpServer::Account reader = server_.NewAccount("elr");
-  testing::UseImageServer(f_.run(), server_, reader);
-  fs::create_directories(reader.home / "www" / "voimages");
-  Local("a.jpg");
-  Local("am.jpg");
-  SyncImage(f_.run(), "a.jpg");
-  EXPECT_EQ(f_.run().state.updated_photo_count, 2);
-  EXPECT_EQ(Count(server_.Commands(reader.user), "STOR"), 2);
-  EXPECT_TRUE(f_.run().ImageServerFtp().connected());
+// Each upload that fails is in the run log with its reason, and counted apart from the
+// photos found missing on the server.
+TEST_F(ImageSyncTest, FailedUploadsAreLoggedWithTheirReason) {
+  struct Case {
+    const char* what;
+    FtpServer::Account account;
+    ::testing::Matcher<std::string> reason;
+    int tried;  // uploads tried and logged; the others are skipped
+  };
+  const Case cases[] = {
+      {"STOR refused", server_.NewAccount("elr"), std::string("550 Not enough privileges."), 6},
+      {"552 after the data", server_.NewFaultyAccount(FtpServer::Fault::kQuotaAfterData),
+       std::string("552 Disk quota exceeded."), 6},
+      {"PORT refused", server_.NewAccount(testing::kFtpAllPermissions, true),
+       std::string("500 Active data connections are refused."), 1},
+      {"upload dropped", server_.NewFaultyAccount(FtpServer::Fault::kReset),
+       ::testing::AnyOf("Failed sending data to the peer",
+                        "Failure when receiving data from the peer"),
+       -1},
+  };
+  for (const char* name : {"a.jpg", "am.jpg", "b.jpg", "bm.jpg", "c.jpg", "cm.jpg"}) Local(name);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RunFixture f;
+    f.run().state.path_images = "c:\\images";
+    f.run().state.test_ftp_vo_images = true;
+    testing::UseFastFtpTimeouts(f.run());
+    testing::UseImageServer(f.run(), server_, c.account);
+    fs::create_directories(c.account.home / "www" / "voimages");
+    fs::copy(f_.HostPath("c:\\images"), f.HostPath("c:\\images"));
+    f.run().WriteLog("");
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) SyncImage(f.run(), name);
+    EXPECT_EQ(f.run().state.updated_photo_count, 6);
+    EXPECT_EQ(f.run().state.unsent_photo_count, 6);
+    EXPECT_THAT(f.run().state.first_unsent_photo_reason, c.reason);
+    const std::string log = ReadFile(f.HostPath("c:\\windows\\TEMP\\RadoveDuvude.log"));
+    EXPECT_NE(log.find("Update 1 : a.jpg\r\n" + std::string(kStamp) + "Pb Envoi : a.jpg - " +
+                       f.run().state.first_unsent_photo_reason + "\r\n"),
+              std::string::npos)
+        << log;
+    std::vector<std::string> lines;
+    for (size_t at = 0; (at = log.find(kStamp, at)) != std::string::npos; ++at) {
+      const size_t text = at + std::strlen(kStamp);
+      lines.push_back(log.substr(text, log.find('\r', text) - text));
+    }
+    if (c.tried < 0) continue;
+    EXPECT_EQ(Count(lines, "Pb Envoi : "), c.tried);
+    // Once the server is given up, one line says so and the rest is not tried.
+    EXPECT_EQ(Count(lines, "Serveur d'images inutilisable ("), c.tried == 6 ? 0 : 1);
+  }
 }
 
 TEST_F(ImageSyncTest, WithoutDataConnectionsTheRemainingUploadsAreSkipped) {
