@@ -93,11 +93,28 @@ bool IsRefusalReply(std::string_view reply) {
          (reply[3] == ' ' || reply[3] == '-');
 }
 
+// A transfer that timed out or broke leaves the connection in no known state, and the
+// server has shown that it stops answering or drops connections.
+bool IsConnectionLoss(CURLcode code) {
+  switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_FTP_ACCEPT_TIMEOUT:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_ABORTED_BY_CALLBACK:  // only ever a stalled upload
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool IsDataConnectionFailure(CURLcode code) {
   switch (code) {
     case CURLE_FTP_PORT_FAILED:
     case CURLE_FTP_ACCEPT_FAILED:
-    case CURLE_FTP_ACCEPT_TIMEOUT:
     case CURLE_FTP_WEIRD_PASV_REPLY:
     case CURLE_FTP_WEIRD_227_FORMAT:
     case CURLE_FTP_CANT_GET_HOST:
@@ -264,6 +281,14 @@ FtpStoreResult FtpClient::Store(const std::filesystem::path& local_file,
     return FtpStoreResult::kStored;
   }
   Status("Transfer failed: " + last_error_);
+  if (IsConnectionLoss(code)) {
+    // curl would quietly open a new connection for the next request, which would then
+    // wait just as long.
+    Status("Connection lost: " + last_error_);
+    Drop();
+    connect_failed_ = true;
+    return FtpStoreResult::kConnectionLost;
+  }
   // After a refused CWD curl no longer knows for sure which folder the connection is in;
   // a fresh connection puts the next request in the right one.
   if (code == CURLE_REMOTE_ACCESS_DENIED) Disconnect();
@@ -371,8 +396,15 @@ CURLcode FtpClient::Upload(std::FILE* file, std::string_view remote_name) {
   PrepareRequest(FolderUrl() + EscapePath(remote_name));
   curl_easy_setopt(curl_.get(), CURLOPT_UPLOAD, 1L);
   curl_easy_setopt(curl_.get(), CURLOPT_READFUNCTION, &FtpClient::OnRead);
-  curl_easy_setopt(curl_.get(), CURLOPT_READDATA, file);
-  return Perform();
+  curl_easy_setopt(curl_.get(), CURLOPT_READDATA, this);
+  upload_ = UploadState{file};
+  CURLcode code = Perform();
+  upload_ = std::nullopt;
+  if (code == CURLE_ABORTED_BY_CALLBACK) {
+    last_error_ =
+        "Transfer stalled: no data accepted for " + std::to_string(timeouts_.stall.count()) + " s";
+  }
+  return code;
 }
 
 bool FtpClient::MakeFolders(std::string_view remote_name) {
@@ -405,16 +437,33 @@ size_t FtpClient::OnHeader(char* data, size_t size, size_t count, void* self) {
 
 size_t FtpClient::OnBody(char*, size_t size, size_t count, void*) { return size * count; }
 
-size_t FtpClient::OnRead(char* data, size_t size, size_t count, void* file) {
-  auto* in = static_cast<std::FILE*>(file);
-  size_t read = std::fread(data, size, count, in);
-  if (read == 0 && std::ferror(in)) return CURL_READFUNC_ABORT;
+size_t FtpClient::OnRead(char* data, size_t size, size_t count, void* self) {
+  UploadState& upload = *static_cast<FtpClient*>(self)->upload_;
+  size_t read = std::fread(data, size, count, upload.file);
+  if (read == 0 && std::ferror(upload.file)) return CURL_READFUNC_ABORT;
+  if (read == 0) upload.all_read = true;
   return read;
 }
 
-int FtpClient::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  static_cast<FtpClient*>(self)->window_.ProcessEvents();
-  return 0;
+int FtpClient::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent) {
+  auto* client = static_cast<FtpClient*>(self);
+  client->window_.ProcessEvents();
+  return client->UploadStalled(sent) ? 1 : 0;
+}
+
+bool FtpClient::UploadStalled(curl_off_t sent) {
+  // curl's own low-speed check averages over several seconds and so gives up some
+  // seconds late. Only the sending of the data is watched: before it the wait for the
+  // server's connection, after it the wait for the server's reply have their own limits.
+  const auto now = std::chrono::steady_clock::now();
+  if (!upload_ || upload_->all_read || sent == 0 || sent != upload_->sent) {
+    if (upload_) {
+      upload_->sent = sent;
+      upload_->since = now;
+    }
+    return false;
+  }
+  return now - upload_->since >= timeouts_.stall;
 }
 
 }  // namespace listelo
