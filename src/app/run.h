@@ -21,6 +21,9 @@ namespace listelo {
 
 class FtpClient;
 
+// The longest log line the memo shows whole (the run log always has every line whole).
+inline constexpr size_t kMemoLineLimit = 4096;
+
 // The run state that every part of a run shares.
 struct RunState {
   std::string export_target;  // upper-cased known target key, or empty
@@ -82,7 +85,8 @@ class Run {
 
   // The run log: an empty message empties the log file and adds "-> " to the memo;
   // any other message is appended to the log file with a time stamp, then shown in the
-  // memo behind "-> ". Raises IoError when the log file cannot be written.
+  // memo behind "-> ", cut after kMemoLineLimit characters with a note of how many were
+  // left out. Raises IoError when the log file cannot be written.
   void WriteLog(std::string_view message);
 
   // Windows folder + "\TEMP\RadoveDuvude" + ExportTarget + ".log".
