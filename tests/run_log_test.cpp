@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "app/errors.h"
 #include "app/files.h"
+#include "app/run.h"
+#include "platform/text.h"
 #include "support/temp_tree.h"
 
 namespace listelo {
@@ -23,6 +26,43 @@ TEST(WriteLogTest, ResetCreatesAnEmptyFileAndAnArrowLine) {
   EXPECT_EQ(f.window().MemoLines(), std::vector<std::string>{"-> "});
   EXPECT_EQ(fs::status(log).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// A whole document logged as one line stays whole in the log file; the memo (and with it
+// the headless echo) shows its start and says how much it left out.
+TEST(WriteLogTest, TheMemoCutsHugeLinesTheLogKeepsThem) {
+  const std::string prefix = std::string("-> ") + kStamp + " - ";
+  struct Case {
+    size_t message_size;
+    size_t left_out;  // 0: shown whole
+  };
+  const Case cases[] = {
+      {100, 0},
+      {kMemoLineLimit - prefix.size(), 0},
+      {kMemoLineLimit - prefix.size() + 1, 1},
+      {50'000'000, 50'000'000 - (kMemoLineLimit - prefix.size())},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message_size);
+    std::ostringstream echo;
+    RunFixture f;
+    HeadlessWindow window(&echo);
+    listelo::Run run(f.run().host(), window);
+    run.regional().long_time_format = "hh:nn:ss";
+    const std::string message = "Result : " + std::string(c.message_size - 9, 'x');
+    run.WriteLog(message);
+    EXPECT_EQ(ReadFile(f.HostPath("c:\\windows\\TEMP\\RadoveDuvude.log")),
+              std::string(kStamp) + " - " + message + "\r\n");
+    const std::string shown = window.MemoLines().at(0);
+    if (c.left_out == 0) {
+      EXPECT_EQ(shown, prefix + message);
+    } else {
+      EXPECT_EQ(shown, (prefix + message).substr(0, kMemoLineLimit) + "… (" +
+                           std::to_string(c.left_out) +
+                           " caractères non affichés, la ligne entière est dans le journal)");
+    }
+    EXPECT_EQ(echo.str(), AnsiToUtf8(shown) + "\n");
+  }
 }
 
 TEST(WriteLogTest, LinesCarryTheStampInFileAndMemo) {

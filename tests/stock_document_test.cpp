@@ -162,5 +162,44 @@ TEST(StockDocumentTest, SharedSelectionsOverTheFixture) {
   EXPECT_TRUE(SelectVehicle(*bare, "1")->Eof());
 }
 
+TEST(StockDocumentTest, OnlyADocumentRootIsAStock) {
+  struct Case {
+    const char* what;
+    const char* xml;
+    const char* error;  // nullptr: loads as a stock
+  };
+  const Case cases[] = {
+      {"no vehicles at all", "<?xml version=\"1.0\"?><document/>", nullptr},
+      {"an empty vehicle set", "<document><DataVOS EOF=\"True\" RecordName=\"DataVO\"/></document>",
+       nullptr},
+      {"a web server's error page", "<html><body>502 Bad Gateway</body></html>",
+       "son élément racine est <html> au lieu de <document>"},
+      {"another export", "<stock><DataVOS/></stock>", "son élément racine est <stock>"},
+      {"document in a namespace", "<document xmlns=\"urn:other\"><DataVOS/></document>",
+       "<document> (espace de noms \"urn:other\")"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempTree tree;
+    const PathMapper paths(tree.path());
+    const std::string file = "c:\\stock\\ExpDatasPARUVENDU.xml";
+    testing::WriteFile(paths.ToHost(file), c.xml);
+    XmlCursorPtr root = CreateXmlCursor(paths);
+    if (c.error == nullptr) {
+      EXPECT_NO_THROW(LoadStockDocument(*root, file));
+      EXPECT_TRUE(SelectVehicles(*root)->Eof());
+      continue;
+    }
+    try {
+      LoadStockDocument(*root, file);
+      ADD_FAILURE() << "loaded";
+    } catch (const XmlCursorError& error) {
+      EXPECT_THAT(error.what(), ::testing::StartsWith("Le fichier \"" + file +
+                                                      "\" n'est pas un document de stock"));
+      EXPECT_THAT(error.what(), ::testing::HasSubstr(c.error));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace listelo

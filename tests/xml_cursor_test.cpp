@@ -8,6 +8,7 @@
 
 #include "platform/paths.h"
 #include "support/temp_tree.h"
+#include "xml/stock_document.h"
 #include "xml/xml_cursor.h"
 
 namespace listelo {
@@ -300,6 +301,39 @@ TEST_F(XmlCursorTest, SavesInTheDeclaredEncodingCreatingTheFolders) {
               StartsWith("TXMLCursor.Save FileName: \"c:\\blocked\\x.xml\"\r\n"));
   NewCursor()->Save("c:\\out\\nothing.xml");  // no document: nothing written
   EXPECT_FALSE(fs::exists(tree_ / "c/out/nothing.xml"));
+}
+
+// A field of megabytes ends up in expressions and rewritten texts; the message that quotes
+// it stays a few hundred characters long and says how much it left out.
+TEST_F(XmlCursorTest, ErrorsQuoteOnlyTheStartOfAHugeText) {
+  const std::string huge(2'000'000, 'x');
+  XmlCursorPtr root = LoadStock();
+  struct Case {
+    const char* what;
+    std::function<void()> action;
+    const char* head;
+    bool says_what_is_left_out;  // a parse error shows a window of its line instead
+  };
+  const Case cases[] = {
+      {"a key that breaks its literal", [&] { SelectSiteContacts(*root, "O'" + huge); },
+       "Invalid expression: a quote ends the literal early\r\n"
+       "/document/InfosSRS/InfosSR[idSite='O'xx",
+       true},
+      {"an invalid expression", [&] { root->Select("/document[" + huge + "!]"); }, "", true},
+      {"a rewritten text that does not parse",
+       [&] { NewCursor()->LoadXML("<a><b>" + huge + "</a>"); }, "Error 76 on line 1, char ", false},
+      {"a huge name", [&] { NewCursor()->LoadXML("<a" + huge + "></b>"); },
+       "Error 110 on line 1, char ", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string error = ErrorOf(c.action);
+    EXPECT_LT(error.size(), 1500u) << error.substr(0, 2000);
+    EXPECT_THAT(error, StartsWith(c.head));
+    if (c.says_what_is_left_out) {
+      EXPECT_THAT(error, HasSubstr(" more characters)"));
+    }
+  }
 }
 
 TEST_F(XmlCursorTest, LoadFailuresCarryTheParseError) {

@@ -106,13 +106,10 @@ XmlCursorPtr CheckSourceDocument(Checker& c) {
   }
   XmlCursorPtr document = CreateXmlCursor(run.paths());
   try {
-    document->Load(path);
+    // As the run loads it: a root other than "document" is refused there too.
+    LoadStockDocument(*document, path);
   } catch (const std::exception& e) {
     c.Fail(what, e.what());
-    return nullptr;
-  }
-  if (document->Select("/document")->Eof()) {
-    c.Fail(what, "l'élément racine n'est pas document : ce n'est pas un document de stock");
     return nullptr;
   }
   c.Ok(what, std::to_string(CountRecords(SelectVehicles(*document))) + " véhicules, " +

@@ -28,6 +28,24 @@ std::string Run::FormatNow(std::string_view pattern) const {
   return FormatDateTime(pattern, host_.clock.Now(), regional_);
 }
 
+namespace {
+
+// The memo's copy of a log entry. A whole rewritten document is one log line: shown
+// whole, tens of megabytes a night would go to a scheduler's output file and make the
+// window's list sluggish.
+std::string MemoLine(std::string_view entry) {
+  std::string line = "-> ";
+  if (line.size() + entry.size() <= kMemoLineLimit) return line.append(entry);
+  const size_t shown = kMemoLineLimit - line.size();
+  line.append(entry.substr(0, shown));
+  line += "… (";
+  line += std::to_string(entry.size() - shown);
+  line += " caractères non affichés, la ligne entière est dans le journal)";
+  return line;
+}
+
+}  // namespace
+
 std::string Run::LogFileName() const {
   return WindowsFolder() + "\\TEMP\\RadoveDuvude" + state.export_target + ".log";
 }
@@ -49,7 +67,7 @@ void Run::WriteLog(std::string_view message) {
   std::string entry = log_stamp_->text + " - ";
   entry.append(message);
   log_file_.Append(log_path_, entry + "\r\n");
-  window_.AddLine("-> " + entry);
+  window_.AddLine(MemoLine(entry));
 }
 
 }  // namespace listelo

@@ -30,6 +30,9 @@ struct DeliveryRecord {
   std::string result;   // the delivery's result text
 };
 
+// The longest log line the memo shows whole (the run log always has every line whole).
+inline constexpr size_t kMemoLineLimit = 4096;
+
 // The run state that every part of a run shares.
 struct RunState {
   std::string export_target;  // upper-cased known target key, or empty
@@ -42,6 +45,14 @@ struct RunState {
   int updated_photo_count = 0;
   // The target's TestFTPVOImages switch: the image server is really asked about photos.
   bool test_ftp_vo_images = false;
+  // Photos that were to be uploaded to the image server and did not reach it, and why
+  // the first did not.
+  int unsent_photo_count = 0;
+  std::string first_unsent_photo_reason;
+  // Set when the image server proved unusable (no connection, a time-out, a broken
+  // transfer, no data connection): the run's remaining uploads are skipped. Why it is.
+  bool image_server_given_up = false;
+  std::string image_server_failure;
   // The dealer site being delivered in a per-site loop, empty otherwise; it names the
   // site in the delivery's diagnostic lines.
   std::string site_code;
@@ -87,7 +98,8 @@ class Run {
 
   // The run log: an empty message empties the log file and adds "-> " to the memo;
   // any other message is appended to the log file with a time stamp, then shown in the
-  // memo behind "-> ". Raises IoError when the log file cannot be written.
+  // memo behind "-> ", cut after kMemoLineLimit characters with a note of how many were
+  // left out. Raises IoError when the log file cannot be written.
   void WriteLog(std::string_view message);
 
   // Windows folder + "\TEMP\RadoveDuvude" + ExportTarget + ".log".

@@ -86,11 +86,35 @@ int Digits(std::string_view text, size_t pos, size_t count) {
   return value;
 }
 
+// "4xx ..." or "5xx ...": the server refused the last command, and its words say why.
+bool IsRefusalReply(std::string_view reply) {
+  return reply.size() >= 4 && (reply[0] == '4' || reply[0] == '5') && reply[1] >= '0' &&
+         reply[1] <= '9' && reply[2] >= '0' && reply[2] <= '9' &&
+         (reply[3] == ' ' || reply[3] == '-');
+}
+
+// A transfer that timed out or broke leaves the connection in no known state, and the
+// server has shown that it stops answering or drops connections.
+bool IsConnectionLoss(CURLcode code) {
+  switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_FTP_ACCEPT_TIMEOUT:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_ABORTED_BY_CALLBACK:  // only ever a stalled upload
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool IsDataConnectionFailure(CURLcode code) {
   switch (code) {
     case CURLE_FTP_PORT_FAILED:
     case CURLE_FTP_ACCEPT_FAILED:
-    case CURLE_FTP_ACCEPT_TIMEOUT:
     case CURLE_FTP_WEIRD_PASV_REPLY:
     case CURLE_FTP_WEIRD_227_FORMAT:
     case CURLE_FTP_CANT_GET_HOST:
@@ -256,6 +280,14 @@ FtpStoreResult FtpClient::Store(const std::filesystem::path& local_file,
     return FtpStoreResult::kStored;
   }
   Status("Transfer failed: " + last_error_);
+  if (IsConnectionLoss(code)) {
+    // curl would quietly open a new connection for the next request, which would then
+    // wait just as long.
+    Status("Connection lost: " + last_error_);
+    Drop();
+    connect_failed_ = true;
+    return FtpStoreResult::kConnectionLost;
+  }
   // After a refused CWD curl no longer knows for sure which folder the connection is in;
   // a fresh connection puts the next request in the right one.
   if (code == CURLE_REMOTE_ACCESS_DENIED) Disconnect();
@@ -297,6 +329,9 @@ void FtpClient::PrepareRequest(const std::string& url) {
   curl_easy_setopt(curl, CURLOPT_PASSWORD, endpoint_.password.c_str());
   curl_easy_setopt(curl, CURLOPT_PROXY, "");  // never a proxy from the environment
   curl_easy_setopt(curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+  // The folder goes to the server as configured: curl would otherwise drop "." and ".."
+  // parts from it ("../in" became "in") and the file would land in another folder.
+  curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
   if (endpoint_.passive) {
     curl_easy_setopt(curl, CURLOPT_FTP_USE_EPSV, 1L);
   } else {
@@ -327,13 +362,22 @@ void FtpClient::PrepareRequest(const std::string& url) {
 
 CURLcode FtpClient::Perform() {
   error_buffer_[0] = '\0';
+  stale_error_ = false;
   last_reply_.clear();
   CURLcode code = curl_easy_perform(curl_.get());
-  if (code != CURLE_OK) {
-    last_error_ =
-        PrintableText(error_buffer_[0] != '\0' ? error_buffer_ : curl_easy_strerror(code));
-  }
+  if (code != CURLE_OK) last_error_ = FailureReason(code);
   return code;
+}
+
+std::string FtpClient::FailureReason(CURLcode code) const {
+  // The server's own refusal ("552 Disk quota exceeded.") tells a full disk from a
+  // firewall; curl's words come next. curl keeps only the first message of a request in
+  // its buffer, and in active mode some versions put one there while they set up the
+  // listening socket, whatever happens later: a message that was there before a later
+  // reply came is not the failure's, and the failure is then named by its code.
+  if (IsRefusalReply(last_reply_)) return PrintableText(last_reply_);
+  if (error_buffer_[0] != '\0' && !stale_error_) return PrintableText(error_buffer_);
+  return PrintableText(curl_easy_strerror(code));
 }
 
 CURLcode FtpClient::FolderRequest(curl_slist* quote) {
@@ -351,8 +395,15 @@ CURLcode FtpClient::Upload(std::FILE* file, std::string_view remote_name) {
   PrepareRequest(FolderUrl() + EscapePath(remote_name));
   curl_easy_setopt(curl_.get(), CURLOPT_UPLOAD, 1L);
   curl_easy_setopt(curl_.get(), CURLOPT_READFUNCTION, &FtpClient::OnRead);
-  curl_easy_setopt(curl_.get(), CURLOPT_READDATA, file);
-  return Perform();
+  curl_easy_setopt(curl_.get(), CURLOPT_READDATA, this);
+  upload_ = UploadState{file};
+  CURLcode code = Perform();
+  upload_ = std::nullopt;
+  if (code == CURLE_ABORTED_BY_CALLBACK) {
+    last_error_ =
+        "Transfer stalled: no data accepted for " + std::to_string(timeouts_.stall.count()) + " s";
+  }
+  return code;
 }
 
 bool FtpClient::MakeFolders(std::string_view remote_name) {
@@ -379,21 +430,39 @@ size_t FtpClient::OnHeader(char* data, size_t size, size_t count, void* self) {
   // command sent.
   auto* client = static_cast<FtpClient*>(self);
   client->last_reply_.assign(data, size * count);
+  if (client->error_buffer_[0] != '\0') client->stale_error_ = true;
   return size * count;
 }
 
 size_t FtpClient::OnBody(char*, size_t size, size_t count, void*) { return size * count; }
 
-size_t FtpClient::OnRead(char* data, size_t size, size_t count, void* file) {
-  auto* in = static_cast<std::FILE*>(file);
-  size_t read = std::fread(data, size, count, in);
-  if (read == 0 && std::ferror(in)) return CURL_READFUNC_ABORT;
+size_t FtpClient::OnRead(char* data, size_t size, size_t count, void* self) {
+  UploadState& upload = *static_cast<FtpClient*>(self)->upload_;
+  size_t read = std::fread(data, size, count, upload.file);
+  if (read == 0 && std::ferror(upload.file)) return CURL_READFUNC_ABORT;
+  if (read == 0) upload.all_read = true;
   return read;
 }
 
-int FtpClient::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  static_cast<FtpClient*>(self)->window_.ProcessEvents();
-  return 0;
+int FtpClient::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent) {
+  auto* client = static_cast<FtpClient*>(self);
+  client->window_.ProcessEvents();
+  return client->UploadStalled(sent) ? 1 : 0;
+}
+
+bool FtpClient::UploadStalled(curl_off_t sent) {
+  // curl's own low-speed check averages over several seconds and so gives up some
+  // seconds late. Only the sending of the data is watched: before it the wait for the
+  // server's connection, after it the wait for the server's reply have their own limits.
+  const auto now = std::chrono::steady_clock::now();
+  if (!upload_ || upload_->all_read || sent == 0 || sent != upload_->sent) {
+    if (upload_) {
+      upload_->sent = sent;
+      upload_->since = now;
+    }
+    return false;
+  }
+  return now - upload_->since >= timeouts_.stall;
 }
 
 }  // namespace listelo

@@ -14,6 +14,8 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -56,8 +58,10 @@ enum class FtpStoreResult {
   kStored,
   kNotConnected,    // no connection to store through
   kLocalFile,       // the local file could not be opened; nothing was sent
-  kDataConnection,  // no data connection could be made (PORT refused, no connect-back)
-  kFailed,          // refused or broken transfer
+  kDataConnection,  // no data connection could be made (PORT refused)
+  kFailed,          // refused transfer
+  kConnectionLost,  // the transfer timed out or broke; the connection is closed and
+                    // connect_failed() set
 };
 
 class FtpClient {
@@ -68,7 +72,8 @@ class FtpClient {
   FtpClient& operator=(const FtpClient&) = delete;
 
   bool connected() const { return connected_; }
-  // A connection attempt failed (or the open connection broke) and none succeeded since.
+  // A connection attempt failed (or the open connection broke or timed out, also during
+  // an upload) and none succeeded since.
   bool connect_failed() const { return connect_failed_; }
   // An upload found that no data connection can be made to or from the server.
   bool data_connection_failed() const { return data_connection_failed_; }
@@ -82,7 +87,9 @@ class FtpClient {
   // closed and connect_failed() is set.
   std::optional<std::string> Mdtm(std::string_view name);
 
-  // Stores a local file as `remote_name` relative to the folder. With `create_folders`,
+  // Stores a local file as `remote_name` relative to the folder. A transfer that times
+  // out (no reply to STOR or after the data, no connection back from the server, data
+  // not read) or breaks closes the connection. With `create_folders`,
   // the folders of a remote name with "/" are made on the server first (once per
   // connection). A refused folder closes the connection.
   FtpStoreResult Store(const std::filesystem::path& local_file, std::string_view remote_name,
@@ -91,7 +98,8 @@ class FtpClient {
   // Closes the control connection (QUIT).
   void Disconnect();
 
-  // The reason of the last failure, in curl's words.
+  // The reason of the last failure: the server's refusal when there was one ("552 Disk
+  // quota exceeded."), otherwise curl's words.
   const std::string& last_error() const { return last_error_; }
 
  private:
@@ -107,6 +115,8 @@ class FtpClient {
   // Prepares the handle for one request on `url`; the handle keeps its connection.
   void PrepareRequest(const std::string& url);
   CURLcode Perform();
+  // Why the request that ended with `code` failed, in the server's or curl's words.
+  std::string FailureReason(CURLcode code) const;
   // A request that only reaches the folder and sends the `quote` commands there.
   CURLcode FolderRequest(curl_slist* quote);
   CURLcode Upload(std::FILE* file, std::string_view remote_name);
@@ -117,8 +127,11 @@ class FtpClient {
 
   static size_t OnHeader(char* data, size_t size, size_t count, void* self);
   static size_t OnBody(char* data, size_t size, size_t count, void* self);
-  static size_t OnRead(char* data, size_t size, size_t count, void* file);
-  static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+  static size_t OnRead(char* data, size_t size, size_t count, void* self);
+  static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent);
+  // Whether the upload under way has sent nothing for the stall time-out while it still
+  // had data to send.
+  bool UploadStalled(curl_off_t sent);
 
   WindowPort& window_;
   const FtpTimeouts& timeouts_;
@@ -131,6 +144,16 @@ class FtpClient {
   std::set<std::string> made_folders_;  // folders made (or found) on this connection
   std::string last_reply_;
   std::string last_error_;
+  bool stale_error_ = false;  // the error buffer was written before a later reply came
+  // The upload under way: its file, whether curl has read all of it, and the bytes sent
+  // when the progress was last seen to move.
+  struct UploadState {
+    std::FILE* file = nullptr;
+    bool all_read = false;
+    curl_off_t sent = 0;
+    std::chrono::steady_clock::time_point since;
+  };
+  std::optional<UploadState> upload_;
   char error_buffer_[CURL_ERROR_SIZE] = {};
 };
 

@@ -104,7 +104,7 @@ void LoadConnectionFields(Run& run, const ConnectionDefaults& gateway) {
 
 XmlCursorPtr LoadSourceDocument(Run& run, std::string_view file_target) {
   XmlCursorPtr cursor = CreateXmlCursor(run.paths());
-  cursor->Load(SourceDocumentPath(run.ini(), file_target));
+  LoadStockDocument(*cursor, SourceDocumentPath(run.ini(), file_target));
   return cursor;
 }
 
@@ -112,6 +112,8 @@ void ResetCounters(Run& run) {
   run.state.photo_count = 0;
   run.state.updated_photo_count = 0;
   run.state.vehicle_count = 0;
+  run.state.unsent_photo_count = 0;
+  run.state.first_unsent_photo_reason.clear();
 }
 
 void LogUpdatedPhotos(Run& run) {
@@ -119,6 +121,15 @@ void LogUpdatedPhotos(Run& run) {
     std::string line = "Nb Photos Mises à jour : ";
     line += std::to_string(run.state.updated_photo_count);
     line += " photos --- ";
+    run.WriteLog(line);
+  }
+  // The run log keeps only the closing lines: this one tells that photos are missing on
+  // the image server, the "Pb Envoi" lines of each upload being gone with the reset.
+  if (run.state.unsent_photo_count != 0) {
+    std::string line = "Nb Photos non envoyées au serveur d'images : ";
+    line += std::to_string(run.state.unsent_photo_count);
+    line += " photos --- première cause : ";
+    line += run.state.first_unsent_photo_reason;
     run.WriteLog(line);
   }
 }

@@ -67,13 +67,17 @@ void LoadImageServerFields(Run& run, const ConnectionDefaults& image_server = kI
 void LoadGatewayFields(Run& run, std::string_view section, const ConnectionDefaults& gateway);
 
 // A new cursor on the target's source stock document (Options/SourceFolder or the
-// stock database's folder). Raises the cursor's error when it is missing or malformed.
+// stock database's folder). Raises the cursor's error when it is missing or malformed,
+// or is no stock document (LoadStockDocument).
 XmlCursorPtr LoadSourceDocument(Run& run, std::string_view file_target);
 
-// PhotoCount, UpdatedPhotoCount and VehicleCount back to 0.
+// PhotoCount, UpdatedPhotoCount, VehicleCount and the count of photos not sent to the
+// image server back to 0.
 void ResetCounters(Run& run);
 
-// "Nb Photos Mises à jour : " + count + " photos --- ", when photos were updated.
+// "Nb Photos Mises à jour : " + count + " photos --- ", when photos were updated; then
+// "Nb Photos non envoyées au serveur d'images : " + count + " photos --- première cause : "
+// + reason, when uploads to the image server failed or were skipped.
 void LogUpdatedPhotos(Run& run);
 
 // Deletes the photo links, the equipment labels and the aliases from the document, with

@@ -16,6 +16,30 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Whether a photo name, relative to the photo folder ("/" or "\\" separated), stays in
+// that folder. The names come from the stock database: one that climbs out of it
+// ("../x", "2026/../../x") or names a drive would make the run read, copy into an archive
+// or upload a file that is no photo of the dealer's. ".." may only leave a sub-folder the
+// name went into; as Windows drops trailing dots and blanks from names, any part of only
+// dots and blanks with two dots or more counts as "..".
+bool StaysInPhotoFolder(std::string_view name) {
+  if (name.find(':') != std::string_view::npos) return false;
+  int depth = 0;
+  for (size_t start = 0; start <= name.size();) {
+    size_t end = name.find_first_of("\\/", start);
+    if (end == std::string_view::npos) end = name.size();
+    std::string_view part = name.substr(start, end - start);
+    start = end + 1;
+    const bool dots_and_blanks = part.find_first_not_of(". ") == std::string_view::npos;
+    if (dots_and_blanks && std::count(part.begin(), part.end(), '.') >= 2) {
+      if (--depth < 0) return false;
+    } else if (!dots_and_blanks) {
+      ++depth;
+    }
+  }
+  return true;
+}
+
 bool LocalFileExists(const Run& run, const std::string& windows_path) {
   return fs::is_regular_file(run.paths().Locate(windows_path).status);
 }
@@ -31,19 +55,29 @@ bool ImageServerReady(Run& run, const std::string& label_suffix) {
   return server.Connect(ImageServerEndpoint(run));
 }
 
-// A name that climbs out of the image folder or starts at the server's root is never
-// stored.
+// A name that climbs out of the image folder, starts at the server's root or has an
+// empty part is never stored.
 bool IsSafeServerName(std::string_view name) {
-  if (name.empty() || name.front() == '/') return false;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = name.find('/', start);
-    if (end == std::string_view::npos) end = name.size();
-    std::string_view part = name.substr(start, end - start);
-    if (part.empty() || part == "..") return false;
-    start = end + 1;
-  }
-  return true;
+  return !name.empty() && name.front() != '/' && name.find("//") == std::string_view::npos &&
+         name.back() != '/' && StaysInPhotoFolder(name);
+}
+
+// A photo that did not reach the image server, for the run's closing lines.
+void NotSent(Run& run, const std::string& reason) {
+  if (run.state.unsent_photo_count++ == 0) run.state.first_unsent_photo_reason = reason;
+}
+
+void UploadFailed(Run& run, std::string_view server_name, const std::string& reason) {
+  run.WriteLog("Pb Envoi : " + std::string(server_name) + " - " + reason);
+  NotSent(run, reason);
+}
+
+// The rest of the run's uploads are skipped; the run log says so once.
+void GiveUpImageServer(Run& run, const std::string& reason) {
+  run.state.image_server_given_up = true;
+  run.state.image_server_failure = reason;
+  run.WriteLog("Serveur d'images inutilisable (" + reason +
+               ") : les photos suivantes ne lui sont pas envoyées");
 }
 
 std::string UpdateText(const Run& run, std::string_view what) {
@@ -92,13 +126,32 @@ bool ImageExistsFTP(Run& run, std::string_view name) {
 }
 
 void PutImageFTP(Run& run, std::string_view local_path, std::string_view server_name) {
-  if (!ImageServerReady(run, " - on connection")) return;
   FtpClient& server = run.ImageServerFtp();
-  // Without data connections every further upload would only wait for its time-out.
-  if (server.data_connection_failed() || !IsSafeServerName(server_name)) return;
+  if (run.state.image_server_given_up) {
+    NotSent(run, run.state.image_server_failure);
+    return;
+  }
+  if (!ImageServerReady(run, " - on connection")) {
+    GiveUpImageServer(run, server.last_error());
+    NotSent(run, server.last_error());
+    return;
+  }
+  if (!IsSafeServerName(server_name)) {
+    UploadFailed(run, server_name, "Invalid file name");
+    return;
+  }
   WindowPort& window = run.window();
   window.SetLabel(2, window.Label(2) + " - on transfert");
-  server.Store(run.HostPath(local_path), server_name, /*create_folders=*/true);
+  if (server.Store(run.HostPath(local_path), server_name, /*create_folders=*/true) ==
+      FtpStoreResult::kStored) {
+    return;
+  }
+  UploadFailed(run, server_name, server.last_error());
+  // A connection that broke or timed out, or no data connection at all: every further
+  // upload would fail the same way, most after a time-out of their own.
+  if (server.connect_failed() || server.data_connection_failed()) {
+    GiveUpImageServer(run, server.last_error());
+  }
 }
 
 void SyncImage(Run& run, std::string_view name) {
@@ -112,8 +165,11 @@ void SyncImage(Run& run, std::string_view name) {
     run.window().SetLabel(1, ImageText(run, local_path));
     return;
   }
-  bool local = LocalFileExists(run, local_path);
-  bool on_server = ImageExistsFTP(run, name);
+  // A name that leaves the photo folder counts as missing on both sides: nothing outside
+  // the folder is read, and the server is not asked about it.
+  const bool confined = StaysInPhotoFolder(name);
+  bool local = confined && LocalFileExists(run, local_path);
+  bool on_server = confined && ImageExistsFTP(run, name);
   // The photo is stored under the name it was asked about, so that the address the
   // advertisement carries exists.
   SyncOne(run, local, on_server, name, local_path, name);
@@ -121,8 +177,8 @@ void SyncImage(Run& run, std::string_view name) {
   local_path = AnsiReplaceAllIgnoreCase(local_path, ".jpg", "m.jpg");
   run.window().SetLabel(1, ImageText(run, local_path));
   std::string thumbnail(WindowsFileName(local_path));
-  local = LocalFileExists(run, local_path);
-  on_server = ImageExistsFTP(run, thumbnail);
+  local = confined && LocalFileExists(run, local_path);
+  on_server = confined && ImageExistsFTP(run, thumbnail);
   SyncOne(run, local, on_server, thumbnail, local_path, thumbnail);
 }
 
@@ -135,7 +191,9 @@ void CopySyncImageToHostFolder(Run& run, int number, std::string_view name,
                                std::string_view reference, const fs::path& working_folder) {
   std::string server_name = ImageServerPath(name);
   std::string source = run.state.path_images + "\\" + server_name;
-  const PathMapper::Entry source_file = run.paths().Locate(source);
+  // A name that leaves the photo folder is a missing photo: never copied, never asked.
+  const bool confined = StaysInPhotoFolder(server_name);
+  const PathMapper::Entry source_file = confined ? run.paths().Locate(source) : PathMapper::Entry{};
   const bool local = fs::is_regular_file(source_file.status);
   if (local) {
     // The reference comes from the stock database: a separator in it must not lead the
@@ -158,7 +216,8 @@ void CopySyncImageToHostFolder(Run& run, int number, std::string_view name,
 
   server_name = ImageServerPath(AnsiReplaceAllIgnoreCase(name, ".jpg", "m.jpg"));
   const std::string thumbnail = run.state.path_images + "\\" + server_name;
-  ReportOne(run, server_name, thumbnail, LocalFileExists(run, thumbnail));
+  ReportOne(run, server_name, thumbnail,
+            StaysInPhotoFolder(server_name) && LocalFileExists(run, thumbnail));
 }
 
 std::string ImageServerPath(std::string_view name) {

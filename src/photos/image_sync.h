@@ -6,7 +6,8 @@
 // With the target's test switch off (RunState::test_ftp_vo_images) every photo counts as
 // present on the server and the server is never contacted. Once a connection to the
 // image server has failed, the rest of the run does not try again: every photo then
-// counts as missing there and its upload is skipped.
+// counts as missing there and its upload is skipped. Uploads that fail or are skipped
+// are counted for the run's closing lines.
 #pragma once
 
 #include <filesystem>
@@ -24,8 +25,11 @@ class Run;
 bool ImageExistsFTP(Run& run, std::string_view name);
 
 // Uploads the local file (a Windows-form path) to the image server as `server_name`,
-// relative to the image folder, making missing folders of that name. Failures are
-// silent; the connection stays open.
+// relative to the image folder, making missing folders of that name; the connection
+// stays open. A failed upload is logged ("Pb Envoi : " + name + " - " + reason) and
+// counted in RunState::unsent_photo_count. When the server proves unusable (no
+// connection, a time-out, a broken transfer, no data connection) one line says so and
+// the run's remaining uploads are skipped, and counted too.
 void PutImageFTP(Run& run, std::string_view local_path, std::string_view server_name);
 
 // Checks photo `name` (as the source document gives it, "/"-separated, with ".jpg") and

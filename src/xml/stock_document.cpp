@@ -1,12 +1,35 @@
 #include "xml/stock_document.h"
 
+#include <libxml/tree.h>
+
 #include <array>
 #include <utility>
+
+#include "platform/text.h"
 
 namespace listelo {
 namespace {
 
 std::string Str(std::string_view s) { return std::string(s); }
+
+constexpr std::string_view kRootName = "document";
+
+// At most `limit` characters of a name taken from the file, which may be anything.
+std::string Quoted(const xmlChar* utf8, size_t limit) {
+  std::string text = Utf8ToAnsi(reinterpret_cast<const char*>(utf8));
+  if (text.size() > limit) text = text.substr(0, limit) + "…";
+  return text;
+}
+
+// How the root element shows in the error: its name, with its namespace when it has one
+// (a `document` in a namespace is not the stock database's element either).
+std::string RootDescription(const xmlNode* root) {
+  std::string text = "<" + Quoted(root->name, 100) + ">";
+  if (root->ns != nullptr && root->ns->href != nullptr) {
+    text += " (espace de noms \"" + Quoted(root->ns->href, 200) + "\")";
+  }
+  return text;
+}
 
 }  // namespace
 
@@ -35,6 +58,18 @@ std::string SourceDocumentPath(const IniFile& ini, std::string_view target) {
   std::string folder = ini.ReadString("Options", "SourceFolder", kDefaultSourceFolder);
   if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
   return folder + SourceFileName(target);
+}
+
+void LoadStockDocument(IXMLCursor& cursor, std::string_view file_name) {
+  cursor.Load(file_name);
+  const xmlNode* root = xmlDocGetRootElement(cursor.XMLDOMDocument());
+  const bool stock = root != nullptr && root->ns == nullptr &&
+                     reinterpret_cast<const char*>(root->name) == kRootName;
+  if (stock) return;
+  throw XmlCursorError("Le fichier \"" + Str(file_name) +
+                       "\" n'est pas un document de stock : son élément racine est " +
+                       (root != nullptr ? RootDescription(root) : std::string("absent")) +
+                       " au lieu de <document>. Export arrêté, rien n'est envoyé.");
 }
 
 XmlCursorPtr SelectVehicles(IXMLCursor& cursor) { return cursor.Select(kVehiclesPath); }

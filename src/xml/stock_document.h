@@ -38,6 +38,15 @@ std::string SourceFileName(std::string_view target);
 // kDefaultSourceFolder; a missing trailing "\" is added) + SourceFileName(target).
 std::string SourceDocumentPath(const IniFile& ini, std::string_view target);
 
+// Loads the source stock document `file_name` (a Windows-form path) into the cursor.
+// Raises the cursor's error when the file is missing or malformed, and XmlCursorError
+// naming the file and the root it found when the root element is not a plain
+// `document`: any other XML file (a web server's error page, another program's export)
+// would read as a stock without vehicles, and a portal taking the file for the whole
+// stock would withdraw every advertisement. A `document` without vehicles stays a
+// valid, empty stock.
+void LoadStockDocument(IXMLCursor& cursor, std::string_view file_name);
+
 // "/document/DataVOS/DataVO": every vehicle.
 XmlCursorPtr SelectVehicles(IXMLCursor& cursor);
 // "/document/DataVOS/DataVO[idVO=" + id_vo + "]". A plain number (blanks around it

@@ -571,9 +571,9 @@ class TXMLCursor final : public IXMLCursor {
     std::vector<xmlNode*> nodes;
     if (kind == KeyKind::kText) {
       if (key.find('\'') != std::string_view::npos) {
-        throw XmlCursorError("Invalid expression: a quote ends the literal early" +
-                             std::string(kCrLf) + path + "[" + field_name + "='" +
-                             std::string(key) + "']");
+        throw XmlCursorError(
+            "Invalid expression: a quote ends the literal early" + std::string(kCrLf) +
+            xml_internal::Excerpt(path + "[" + field_name + "='" + std::string(key) + "']"));
       }
       nodes = tree->RecordsWithText(path, field_name, AnsiToUtf8(key));
     } else {

@@ -217,6 +217,12 @@ bool HasName(const xmlNode* node, std::string_view name) {
 
 }  // namespace
 
+std::string Excerpt(std::string_view text) {
+  if (text.size() <= kExcerptLimit) return std::string(text);
+  return std::string(text.substr(0, kExcerptLimit)) + "... (" +
+         std::to_string(text.size() - kExcerptLimit) + " more characters)";
+}
+
 std::string ParseErrorMessage(int code, int line, int column, std::string_view url_ansi,
                               std::string_view source_line, std::string_view reason) {
   std::string message = "Error " + std::to_string(code) + " on line " + std::to_string(line) +
@@ -226,7 +232,7 @@ std::string ParseErrorMessage(int code, int line, int column, std::string_view u
   message += kCrLf;
   message.append(source_line);
   message += kCrLf;
-  message.append(reason);
+  message += Excerpt(reason);
   return message;
 }
 
@@ -292,11 +298,11 @@ std::vector<xmlNode*> Tree::SelectNodes(xmlNode* context, std::string_view expre
   xpath_->userData = nullptr;
   if (!result) {
     if (message.empty()) message = "Invalid XPath expression";
-    throw XmlCursorError(Utf8ToAnsi(message) + kCrLf + std::string(expression_ansi));
+    throw XmlCursorError(Excerpt(Utf8ToAnsi(message)) + kCrLf + Excerpt(expression_ansi));
   }
   if (result->type != XPATH_NODESET) {
     throw XmlCursorError("Expression does not evaluate to a node-set." + std::string(kCrLf) +
-                         std::string(expression_ansi));
+                         Excerpt(expression_ansi));
   }
   std::vector<xmlNode*> nodes;
   if (xmlNodeSet* set = result->nodesetval) {

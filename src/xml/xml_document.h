@@ -117,8 +117,14 @@ class Tree {
 // Fails with the parse-error message.
 std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi, bool force_utf8);
 
+// At most kExcerptLimit characters of a text an error message quotes (an expression
+// built from a record's field, the library's reason), then how many were left out: a
+// field of megabytes must not become a message of megabytes in the log and the output.
+inline constexpr size_t kExcerptLimit = 300;
+std::string Excerpt(std::string_view text);
+
 // The parse-error message: "Error <code> on line <l>, char <c> in "<url>"" CR LF source
-// line CR LF reason.
+// line CR LF reason (the reason cut as an excerpt).
 std::string ParseErrorMessage(int code, int line, int column, std::string_view url_ansi,
                               std::string_view source_line, std::string_view reason);
 

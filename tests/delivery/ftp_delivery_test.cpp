@@ -14,6 +14,7 @@ namespace listelo {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::AnyOf;
 using ::testing::Contains;
 using testing::Count;
 using ::testing::ElementsAre;
@@ -149,6 +150,34 @@ TEST_F(SendFileTest, TransferFailuresGiveTheTransferError) {
   EXPECT_EQ(Count(server_.Commands(no_active.user), "STOR"), 0);
 }
 
+TEST_F(SendFileTest, AFailedActiveTransferSaysWhatFailed) {
+  struct Case {
+    const char* what;
+    FtpServer::Account account;
+    ::testing::Matcher<std::string> reason;
+  };
+  const Case cases[] = {
+      {"552 after the data", server_.NewFaultyAccount(FtpServer::Fault::kQuotaAfterData),
+       std::string("552 Disk quota exceeded.")},
+      {"PORT refused", server_.NewAccount(testing::kFtpAllPermissions, true),
+       std::string("500 Active data connections are refused.")},
+      {"connection reset", server_.NewFaultyAccount(FtpServer::Fault::kReset),
+       // Which of its two ends notices the reset first is the system's choice.
+       AnyOf("Failed sending data to the peer", "Failure when receiving data from the peer")},
+  };
+  WriteExport(kExportFile, std::string(200'000, 'x'));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    f_.window().ClearMemo();
+    testing::UseGateway(f_.run(), server_, c.account);
+    EXPECT_EQ(SendFileFTP(f_.run(), kExportFile, false),
+              "Transfert FTP : Erreur lors du transfert. ");
+    const std::string reason = f_.run().GatewayFtp().last_error();
+    EXPECT_THAT(reason, c.reason);
+    EXPECT_THAT(f_.window().MemoLines(), Contains("Transfer failed: " + reason));
+  }
+}
+
 TEST_F(SendFileTest, AKeptConnectionIsReusedWithoutReadingTheFieldsAgain) {
   WriteExport(kExportFile, "first");
   WriteExport("c:\\windows\\TEMP\\Listelo\\second.csv", "second");
@@ -191,6 +220,35 @@ TEST_F(SendFileTest, ARefusedFolderIsRefusedAgainOnTheNextCall) {
               "Transfert FTP : Erreur Connexion au serveur. ");
   }
   EXPECT_FALSE(fs::exists(account_.home / "export.zip"));
+}
+
+// The account starts in home/login, so "../in" is home/in and "in" would be home/login/in.
+TEST_F(SendFileTest, AFolderWithDotsIsSentAsConfigured) {
+  WriteExport(kExportFile, "x");
+  struct Case {
+    const char* folder;
+    const char* cwd;
+    const char* lands_in;  // below the account's home
+  };
+  const Case cases[] = {
+      {"../in", "CWD ../in", "in"},
+      {"in/../../in", "CWD in/../../in", "in"},
+      {"./in", "CWD ./in", "login/in"},
+      {"in", "CWD in", "login/in"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder);
+    FtpServer::Account account = server_.NewAccountStartingIn("login");
+    fs::create_directories(account.home / "in");
+    fs::create_directories(account.home / "login" / "in");
+    testing::UseGateway(f_.run(), server_, account, c.folder);
+    EXPECT_EQ(SendFileFTP(f_.run(), kExportFile, false), "Transfert FTP OK : ");
+    EXPECT_THAT(server_.Commands(account.user), Contains(c.cwd));
+    EXPECT_TRUE(fs::exists(account.home / c.lands_in / "export.zip"));
+    EXPECT_EQ(fs::exists(account.home / "in" / "export.zip") +
+                  fs::exists(account.home / "login" / "in" / "export.zip"),
+              1);
+  }
 }
 
 TEST_F(SendFileTest, PassiveModeWhenTheTargetAsksForIt) {

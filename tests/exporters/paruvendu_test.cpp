@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/errors.h"
 #include "app/shell.h"
 #include "support/ftp_server.h"
 #include "support/temp_tree.h"
@@ -88,6 +89,52 @@ TEST_F(ParuVenduRunTest, UploadedFileReadsAsTheStockWithNumberedPhotos) {
       0);
   EXPECT_EQ(count("/document/*"), 1);  // the auxiliary sections are gone
   EXPECT_EQ(count("/document/DataVOS/DataVO[id-VO='BeAE49-501']"), 1);
+}
+
+// The run log keeps only the closing lines: they must tell that photos did not reach the
+// image server, as well as how many were found missing there.
+TEST_F(ParuVenduRunTest, ClosingLinesTellThatPhotosDidNotReachTheImageServer) {
+  FtpServer& server = FtpServer::Shared();
+  FtpServer::Account full = server.NewFaultyAccount(FtpServer::Fault::kQuotaAfterData);
+  fs::create_directories(full.home / "www" / "voimages");
+  WriteFile(f_.tree().path() / "Listelo.ini",
+            "[Options]\nDebug=0\nPathImages=c:\\projects\\Quarno\\images\n[VOImages]\nServeurFTP=" +
+                server.HostPort() + "\nUser=" + full.user + "\nPassWord=" + full.password +
+                "\n[PARUVENDU]\nServeurFTP=" + server.HostPort() + "\nUser=" + gateway_.user +
+                "\nPassWord=" + gateway_.password + "\nTestFTPVOImages=1\n");
+  const fs::path photos = f_.HostPath("c:\\projects\\Quarno\\images");
+  fs::create_directories(photos);
+  fs::copy(kBasicCase / "photos", photos, fs::copy_options::recursive);
+  StartExport(f_.run(), "PARUVENDU");
+  ASSERT_TRUE(f_.run().state.run_finished);
+  const std::string log = ReadFile(f_.HostPath(f_.run().LogFileName()));
+  const std::string stamp = "08/12/2026 14:03:09 - ";
+  EXPECT_EQ(log.substr(0, log.find("Début Transfert")),
+            stamp + "Nb Photos Mises à jour : 8 photos --- \r\n" + stamp +
+                "Nb Photos non envoyées au serveur d'images : 8 photos --- première cause : 552 "
+                "Disk quota exceeded.\r\n" +
+                stamp);
+  // Each failed upload is in the memo, which keeps the whole run.
+  EXPECT_TRUE(MemoHas(f_.window().MemoLines(), "Pb Envoi : v11-2.jpg - 552 Disk quota exceeded."));
+}
+
+TEST_F(ParuVenduRunTest, ASourceThatIsNoStockDocumentEndsTheRunBeforeAnyOutput) {
+  WriteFile(f_.HostPath("c:\\projects\\Quarno\\data\\Listelo\\ExpDatasPARUVENDU.xml"),
+            "<html><head><title>502 Bad Gateway</title></head><body/></html>");
+  try {
+    StartExport(f_.run(), "PARUVENDU");
+    ADD_FAILURE() << "the run went on";
+  } catch (const RunError& error) {
+    EXPECT_NE(std::string(error.what())
+                  .find("ExpDatasPARUVENDU.xml\" n'est pas un document de "
+                        "stock : son élément racine est <html>"),
+              std::string::npos)
+        << error.what();
+  }
+  EXPECT_FALSE(f_.run().state.run_finished);
+  const fs::path exports = f_.HostPath("c:\\windows\\TEMP\\Listelo");
+  EXPECT_TRUE(!fs::exists(exports) || fs::is_empty(exports));
+  EXPECT_TRUE(FtpServer::Shared().Commands(gateway_.user).empty());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #include "app/run.h"
@@ -142,13 +143,53 @@ TEST_F(ImageSyncTest, AFolderPartAndAnUpperCaseExtension) {
   EXPECT_EQ(next.run().state.updated_photo_count, 0);
 }
 
-TEST_F(ImageSyncTest, NamesThatLeaveTheImageFolderAreNotStored) {
-  Local("../escape.jpg");
-  Local("../escapem.jpg");
-  SyncImage(f_.run(), "../escape.jpg");
-  EXPECT_FALSE(fs::exists(account_.home / "www" / "escape.jpg"));
-  EXPECT_EQ(Count(Commands(), "STOR"), 1);  // the thumbnail, under its bare name
-  EXPECT_TRUE(fs::exists(images_ / "escapem.jpg"));
+// A photo name from the stock database that climbs out of the photo folder is a missing
+// photo: the file it points at (c:\secret\x.jpg and its thumbnail here) is never read,
+// copied or uploaded, and the server is not asked about it.
+TEST_F(ImageSyncTest, NamesThatLeaveThePhotoFolderAreMissingPhotos) {
+  WriteFile(f_.HostPath("c:\\secret\\x.jpg"), "secret");
+  WriteFile(f_.HostPath("c:\\secret\\xm.jpg"), "secret thumbnail");
+  Local("inside.jpg", "inside");
+  Local("insidem.jpg", "inside thumbnail");
+  const std::string work = "c:\\windows\\TEMP\\AS24";
+  fs::create_directories(f_.HostPath(work));
+  struct Case {
+    const char* name;
+    const char* thumbnail;  // as SyncImage names it: its bare file name
+  };
+  const Case cases[] = {
+      {"../secret/x.jpg", "xm.jpg"},
+      {"..\\secret\\x.jpg", "xm.jpg"},
+      {"2026/../../secret/x.jpg", "xm.jpg"},
+      {"2026\\..\\..\\secret\\x.jpg", "xm.jpg"},
+      {".. /secret/x.jpg", "xm.jpg"},
+      {"c:\\secret\\x.jpg", "xm.jpg"},
+      {"http://www.photos.example/../secret/x.jpg", "xm.jpg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    f_.run().WriteLog("");
+    SyncImage(f_.run(), c.name);
+    std::string server_name = ImageServerPath(c.name);
+    CopySyncImage(f_.run(), 1, c.name, "R1", work);
+    const std::string thumbnail_name = server_name.substr(0, server_name.size() - 4) + "m.jpg";
+    EXPECT_EQ(LogFile(), std::string(kStamp) + "Pb Existence : " + c.name + "\r\n" + kStamp +
+                             "Pb Existence : " + c.thumbnail + "\r\n" + kStamp +
+                             "Pb Existence : " + server_name + "\r\n" + kStamp +
+                             "Pb Existence : " + thumbnail_name + "\r\n");
+    EXPECT_TRUE(fs::is_empty(f_.HostPath(work)));
+  }
+  EXPECT_EQ(f_.run().state.updated_photo_count, 0);
+  EXPECT_THAT(Commands(), IsEmpty());
+
+  // Climbing out of a sub-folder the name went into stays in the photo folder.
+  f_.run().WriteLog("");
+  SyncImage(f_.run(), "2026/../inside.jpg");
+  CopySyncImage(f_.run(), 2, "2026/../inside.jpg", "R1", work);
+  EXPECT_EQ(ReadFile(f_.HostPath(work) / "R1_2.jpg"), "inside");
+  EXPECT_EQ(LogFile(), std::string(kStamp) + "Update 1 : inside.jpg\r\n" + kStamp +
+                           "Update 2 : insidem.jpg\r\n");
+  EXPECT_EQ(ReadFile(images_ / "inside.jpg"), "inside");
 }
 
 TEST_F(ImageSyncTest, AnUnreachableServerIsTriedOnceAndEveryPhotoCountsAsMissing) {
@@ -190,16 +231,100 @@ TEST_F(ImageSyncTest, AnUnreachableServerIsTriedOnceAndEveryPhotoCountsAsMissing
   }
 }
 
-TEST_F(ImageSyncTest, ARefusedUploadIsSilent) {
-  FtpServer::Account reader = server_.NewAccount("elr");
-  testing::UseImageServer(f_.run(), server_, reader);
-  fs::create_directories(reader.home / "www" / "voimages");
-  Local("a.jpg");
-  Local("am.jpg");
-  SyncImage(f_.run(), "a.jpg");
-  EXPECT_EQ(f_.run().state.updated_photo_count, 2);
-  EXPECT_EQ(Count(server_.Commands(reader.user), "STOR"), 2);
-  EXPECT_TRUE(f_.run().ImageServerFtp().connected());
+// Each upload that fails is in the run log with its reason, and counted apart from the
+// photos found missing on the server.
+TEST_F(ImageSyncTest, FailedUploadsAreLoggedWithTheirReason) {
+  struct Case {
+    const char* what;
+    FtpServer::Account account;
+    ::testing::Matcher<std::string> reason;
+    int tried;  // uploads tried and logged; the others are skipped
+  };
+  const Case cases[] = {
+      {"STOR refused", server_.NewAccount("elr"), std::string("550 Not enough privileges."), 6},
+      {"552 after the data", server_.NewFaultyAccount(FtpServer::Fault::kQuotaAfterData),
+       std::string("552 Disk quota exceeded."), 6},
+      {"PORT refused", server_.NewAccount(testing::kFtpAllPermissions, true),
+       std::string("500 Active data connections are refused."), 1},
+      {"upload dropped", server_.NewFaultyAccount(FtpServer::Fault::kReset),
+       ::testing::AnyOf("Failed sending data to the peer",
+                        "Failure when receiving data from the peer"),
+       1},
+  };
+  for (const char* name : {"a.jpg", "am.jpg", "b.jpg", "bm.jpg", "c.jpg", "cm.jpg"}) Local(name);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RunFixture f;
+    f.run().state.path_images = "c:\\images";
+    f.run().state.test_ftp_vo_images = true;
+    testing::UseFastFtpTimeouts(f.run());
+    testing::UseImageServer(f.run(), server_, c.account);
+    fs::create_directories(c.account.home / "www" / "voimages");
+    fs::copy(f_.HostPath("c:\\images"), f.HostPath("c:\\images"));
+    f.run().WriteLog("");
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) SyncImage(f.run(), name);
+    EXPECT_EQ(f.run().state.updated_photo_count, 6);
+    EXPECT_EQ(f.run().state.unsent_photo_count, 6);
+    EXPECT_THAT(f.run().state.first_unsent_photo_reason, c.reason);
+    const std::string log = ReadFile(f.HostPath("c:\\windows\\TEMP\\RadoveDuvude.log"));
+    EXPECT_NE(log.find("Update 1 : a.jpg\r\n" + std::string(kStamp) + "Pb Envoi : a.jpg - " +
+                       f.run().state.first_unsent_photo_reason + "\r\n"),
+              std::string::npos)
+        << log;
+    std::vector<std::string> lines;
+    for (size_t at = 0; (at = log.find(kStamp, at)) != std::string::npos; ++at) {
+      const size_t text = at + std::strlen(kStamp);
+      lines.push_back(log.substr(text, log.find('\r', text) - text));
+    }
+    EXPECT_EQ(Count(lines, "Pb Envoi : "), c.tried);
+    // Once the server is given up, one line says so and the rest is not tried.
+    EXPECT_EQ(Count(lines, "Serveur d'images inutilisable ("), c.tried == 6 ? 0 : 1);
+  }
+}
+
+// A server that stops answering during an upload costs one time-out for the whole run,
+// not one per photo after a fresh login each: it is given up like an unreachable one.
+TEST_F(ImageSyncTest, AnUploadThatTimesOutGivesTheServerUp) {
+  constexpr auto kTimeOut = std::chrono::seconds(2);
+  const FtpServer::Fault faults[] = {
+      FtpServer::Fault::kSilentStor,
+      FtpServer::Fault::kNoFinalReply,
+      FtpServer::Fault::kNoRead,
+      FtpServer::Fault::kNoConnectBack,
+  };
+  for (const char* name : {"am.jpg", "b.jpg", "bm.jpg", "c.jpg", "cm.jpg"}) Local(name);
+  // Bigger than what the connection buffers hold, so that unread data stalls the upload.
+  Local("a.jpg", std::string(32 << 20, 'x'));
+  for (FtpServer::Fault fault : faults) {
+    SCOPED_TRACE(static_cast<int>(fault));
+    RunFixture f;
+    f.run().state.path_images = "c:\\images";
+    f.run().state.test_ftp_vo_images = true;
+    f.run().ftp_timeouts().connect = kTimeOut;
+    f.run().ftp_timeouts().server_reply = kTimeOut;
+    f.run().ftp_timeouts().stall = kTimeOut;
+    FtpServer::Account account = server_.NewFaultyAccount(fault);
+    testing::UseImageServer(f.run(), server_, account);
+    fs::create_directories(account.home / "www" / "voimages");
+    fs::copy(f_.HostPath("c:\\images"), f.HostPath("c:\\images"));
+    f.run().WriteLog("");
+    const auto started = std::chrono::steady_clock::now();
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) SyncImage(f.run(), name);
+    // One time-out and the quick work around it; a loaded machine may be slow, but six
+    // time-outs are far beyond.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3 * kTimeOut);
+    EXPECT_EQ(f.run().state.updated_photo_count, 6);
+    EXPECT_EQ(f.run().state.unsent_photo_count, 6);
+    const std::vector<std::string> commands = server_.Commands(account.user);
+    EXPECT_EQ(Count(commands, "USER"), 1);
+    EXPECT_EQ(Count(commands, "STOR"), 1);
+    EXPECT_EQ(Count(commands, "MDTM"), 1);
+    const std::string log = ReadFile(f.HostPath("c:\\windows\\TEMP\\RadoveDuvude.log"));
+    EXPECT_NE(log.find("Serveur d'images inutilisable (" + f.run().state.first_unsent_photo_reason +
+                       ") : les photos suivantes ne lui sont pas envoyées"),
+              std::string::npos)
+        << log;
+  }
 }
 
 TEST_F(ImageSyncTest, WithoutDataConnectionsTheRemainingUploadsAreSkipped) {

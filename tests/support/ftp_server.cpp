@@ -62,6 +62,26 @@ int ReadPort(int fd) {
   return std::atoi(line.c_str() + 5);
 }
 
+const char* FaultName(FtpServer::Fault fault) {
+  switch (fault) {
+    case FtpServer::Fault::kNone:
+      return "";
+    case FtpServer::Fault::kSilentStor:
+      return "stor_silent";
+    case FtpServer::Fault::kNoFinalReply:
+      return "no_final_reply";
+    case FtpServer::Fault::kNoRead:
+      return "no_read";
+    case FtpServer::Fault::kNoConnectBack:
+      return "no_connect_back";
+    case FtpServer::Fault::kQuotaAfterData:
+      return "quota_after_data";
+    case FtpServer::Fault::kReset:
+      return "reset";
+  }
+  return "";
+}
+
 int LoopbackSocket(int* port) {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) throw std::runtime_error("socket");
@@ -154,6 +174,23 @@ FtpServer::Account FtpServer::NewAccount(const std::string& permissions, bool re
   accounts_.push_back(account);
   permissions_.push_back(permissions);
   refuse_port_.push_back(refuse_port);
+  faults_.push_back(Fault::kNone);
+  login_folders_.emplace_back();
+  WriteUsers();
+  return account;
+}
+
+FtpServer::Account FtpServer::NewAccountStartingIn(const std::string& login_folder) {
+  Account account = NewAccount();
+  fs::create_directories(account.home / login_folder);
+  login_folders_.back() = login_folder;
+  WriteUsers();
+  return account;
+}
+
+FtpServer::Account FtpServer::NewFaultyAccount(Fault fault) {
+  Account account = NewAccount();
+  faults_.back() = fault;
   WriteUsers();
   return account;
 }
@@ -166,7 +203,9 @@ void FtpServer::WriteUsers() const {
          << ":{\"password\":" << JsonString(accounts_[i].password)
          << ",\"home\":" << JsonString(accounts_[i].home)
          << ",\"perm\":" << JsonString(permissions_[i])
-         << ",\"refuse_port\":" << (refuse_port_[i] ? "true" : "false") << "}";
+         << ",\"refuse_port\":" << (refuse_port_[i] ? "true" : "false")
+         << ",\"fault\":" << JsonString(FaultName(faults_[i]))
+         << ",\"login_folder\":" << JsonString(login_folders_[i]) << "}";
   }
   json << "}";
   // Replaced in one step: the server may read it at any moment.

@@ -37,6 +37,17 @@ class FtpServer {
     std::filesystem::path home;  // the account's login folder, empty at first
   };
 
+  // How the server fails the uploads of an account, in active mode, as real servers do.
+  enum class Fault {
+    kNone,
+    kSilentStor,      // STOR gets no reply at all
+    kNoFinalReply,    // the data is stored, the reply after it never comes
+    kNoRead,          // STOR is answered, the data connection is never read
+    kNoConnectBack,   // PORT is answered but the server never connects; STOR gets 150
+    kQuotaAfterData,  // the data is read, then "552 Disk quota exceeded." (file dropped)
+    kReset,           // STOR is answered, then the data and control connections are reset
+  };
+
   // Starts the server; throws std::runtime_error when it cannot.
   FtpServer();
   ~FtpServer();
@@ -54,6 +65,11 @@ class FtpServer {
   // are pyftpdlib's letters; leave out "w" for a server that refuses STOR. With
   // `refuse_port` the server refuses PORT, so no active data connection can be made.
   Account NewAccount(const std::string& permissions = kFtpAllPermissions, bool refuse_port = false);
+  // A new account with every permission whose uploads fail with `fault`.
+  Account NewFaultyAccount(Fault fault);
+  // A new account with every permission whose sessions start in home / `login_folder`
+  // (made empty); home stays the top it can reach, so ".." climbs to it.
+  Account NewAccountStartingIn(const std::string& login_folder);
 
   // The command lines that sessions of `user` sent, in order ("USER u1", "PASS pw",
   // "CWD www", "STOR a.zip"); "(closed)" marks the end of a session.
@@ -71,6 +87,8 @@ class FtpServer {
   std::vector<Account> accounts_;
   std::vector<std::string> permissions_;
   std::vector<bool> refuse_port_;
+  std::vector<Fault> faults_;
+  std::vector<std::string> login_folders_;
   pid_t pid_ = -1;
   int stdin_fd_ = -1;
   int port_ = 0;

@@ -7,6 +7,15 @@ STATE_DIR/users.json holds the accounts, {"name": {"password": ..., "home": ...,
 "perm": ...}}; it is read again whenever a login comes in, so a test can add an account to a
 running server. Leave "w" out of "perm" to make the server refuse STOR; with
 "refuse_port": true it refuses PORT (active data connections) for that account.
+"login_folder" (relative to "home", which stays the top the account can reach) is where
+its sessions start, so that ".." means something there. "fault" makes uploads of that account fail as real servers do (active mode):
+
+    stor_silent       STOR gets no reply at all
+    no_final_reply    the data is stored, the reply after it never comes
+    no_read           STOR is answered, the data connection is never read
+    no_connect_back   PORT is answered, the server never connects back; STOR gets 150
+    quota_after_data  the data is read, then "552 Disk quota exceeded." (file dropped)
+    reset             STOR is answered, then the data and control connections are reset
 
 Every command received is appended to STATE_DIR/commands.log as one line
 "<session>\t<user>\t<command line>" (the user is "-" until USER names one); the end of a
@@ -18,6 +27,8 @@ test program that started it.
 import json
 import logging
 import os
+import socket
+import struct
 import sys
 import threading
 
@@ -45,7 +56,9 @@ class FileAuthorizer(DummyAuthorizer):
             table[name] = {"pwd": user["password"], "home": os.path.realpath(user["home"]),
                            "perm": user.get("perm", "elradfmwMT"), "operms": {},
                            "msg_login": "Login successful.", "msg_quit": "Goodbye.",
-                           "refuse_port": user.get("refuse_port", False)}
+                           "refuse_port": user.get("refuse_port", False),
+                           "fault": user.get("fault", ""),
+                           "login_folder": user.get("login_folder", "")}
         self.user_table = table
 
     def has_user(self, username):
@@ -79,11 +92,61 @@ class RecordingHandler(FTPHandler):
         self._record(line)
         super().pre_process_command(line, cmd, arg)
 
+    def _account(self):
+        return self.authorizer.user_table.get(self.username, {})
+
+    def _fault(self):
+        return self._account().get("fault", "")
+
+    def on_login(self, username):
+        folder = self._account().get("login_folder")
+        if folder:
+            self.fs.cwd = "/" + folder.strip("/")
+
     def ftp_PORT(self, line):
-        if self.authorizer.user_table.get(self.username, {}).get("refuse_port"):
+        if self._account().get("refuse_port"):
             self.respond("500 Active data connections are refused.")
             return
+        if self._fault() == "no_connect_back":
+            self.respond("200 Active data connection established.")
+            return
         super().ftp_PORT(line)
+
+    def ftp_STOR(self, file, mode="w"):
+        fault = self._fault()
+        if fault == "stor_silent":
+            return None
+        if fault == "no_connect_back":
+            self.respond("150 File status okay. About to open data connection.")
+            return None
+        if fault == "no_read" and self.data_channel is not None:
+            self.respond("125 Data connection already open. Transfer starting.")
+            # Marked as set up so that it is kept, and never read.
+            self.data_channel._initialized = True
+            return None
+        if fault == "reset" and self.data_channel is not None:
+            self.respond("125 Data connection already open. Transfer starting.")
+            self._reset(self.data_channel)
+            self._reset(self)
+            return None
+        return super().ftp_STOR(file, mode)
+
+    @staticmethod
+    def _reset(channel):
+        # A close with a zero linger time sends RST, as a dropped connection does.
+        channel.socket.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        channel.close()
+
+    def respond(self, resp, logfun=logging.debug):
+        if resp.startswith("226 ") and self._fault() == "no_final_reply":
+            return
+        if resp.startswith("226 ") and self._fault() == "quota_after_data":
+            resp = "552 Disk quota exceeded."
+        super().respond(resp, logfun)
+
+    def on_file_received(self, file):
+        if self._fault() == "quota_after_data":
+            os.remove(file)
 
     def on_disconnect(self):
         self._record("(closed)")
