@@ -396,7 +396,7 @@ CURLcode FtpClient::Upload(std::FILE* file, std::string_view remote_name) {
   curl_easy_setopt(curl_.get(), CURLOPT_UPLOAD, 1L);
   curl_easy_setopt(curl_.get(), CURLOPT_READFUNCTION, &FtpClient::OnRead);
   curl_easy_setopt(curl_.get(), CURLOPT_READDATA, this);
-  upload_ = UploadState{file};
+  upload_ = UploadState{file, false, 0, std::chrono::steady_clock::now()};
   CURLcode code = Perform();
   upload_ = std::nullopt;
   if (code == CURLE_ABORTED_BY_CALLBACK) {
