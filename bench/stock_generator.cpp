@@ -100,6 +100,32 @@ std::string Codes(std::mt19937& random, int count) {
   return codes;
 }
 
+// The maker's option list: codes in capitals among free texts.
+std::string CatalogueOptions(std::mt19937& random) {
+  auto any = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+  std::string list;
+  for (int i = 0; i < 12; ++i) {
+    if (i > 0) list += ", ";
+    list += any(2) ? "OPT" + std::to_string(any(400)) : "Peinture métallisée " + std::to_string(i);
+  }
+  return list;
+}
+
+void NeoWebCarFields(std::string& out, std::mt19937& random) {
+  auto any = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+  Field(out, "StatutVD", any(3) ? "VD occasion" : (any(2) ? "VN" : ""));
+  const size_t catalogue = 9000 + any(30000);
+  Field(out, "PrixCatalogue", std::to_string(catalogue));
+  Field(out, "MontantAideReprise", any(4) ? "" : "1500");
+  Field(out, "InfoOptions", Codes(random, 3));
+  Field(out, "InfoEquiInterieur", Codes(random, 8));
+  Field(out, "InfoEquiExterieur", Codes(random, 6));
+  Field(out, "InfoEquiSecurite", Codes(random, 6));
+  Field(out, "Options3270", CatalogueOptions(random));
+  Field(out, "NbPortes", std::to_string(3 + 2 * any(2)));
+  Field(out, "Contact", any(2) ? "Standard" : "Hélène Lefèvre");
+}
+
 // `extra` draws the exporter-specific fields, so that the common ones stay the same
 // whichever fields are asked for.
 void Vehicle(std::string& out, std::mt19937& random, std::mt19937& extra, int id,
@@ -147,10 +173,9 @@ void Vehicle(std::string& out, std::mt19937& random, std::mt19937& extra, int id
   Field(out, "MsgAnnonce", "Véhicule révisé, contrôle technique à jour. Reprise possible.");
   Field(out, "HorairesCommercial", "Du lundi au samedi de 8h30 à 19h00");
   for (int n = 1; n <= 6; ++n) out += "      <NomPhoto" + std::to_string(n) + "/>\n";
-  if (fields == StockFields::kAutoScout24) {
-    AutoScout24Fields(out, extra, make,
-                      std::string(kModels[static_cast<size_t>(id) % kModels.size()]));
-  }
+  const std::string model(kModels[static_cast<size_t>(id) % kModels.size()]);
+  if (fields == StockFields::kAutoScout24) AutoScout24Fields(out, extra, make, model);
+  if (fields == StockFields::kNeoWebCar) NeoWebCarFields(out, extra);
   out += "    </DataVO>\n";
 }
 
