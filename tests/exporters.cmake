@@ -7,6 +7,7 @@ listelo_test(exporter_tests
   exporters/exporter_cases_test.cpp
   exporters/neowebcar_test.cpp
   exporters/paruvendu_test.cpp
+  exporters/pvo_test.cpp
   support/smtp_server.cpp)
 target_link_libraries(exporter_tests PRIVATE listelo_ftp_testing)
 target_compile_definitions(exporter_tests PRIVATE LISTELO_PYTHON="${LISTELO_MAIL_PYTHON}")

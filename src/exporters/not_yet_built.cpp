@@ -10,6 +10,5 @@ void ExportRad1(Run&, std::string_view) {}
 void ExportAnnoncesJaunes(Run&) {}
 void ExportAxeCibles(Run&) {}
 void ExportLArgus(Run&) {}
-void ExportPVO(Run&) {}
 
 }  // namespace listelo
