@@ -1,4 +1,4 @@
-// listelo_make_stock [--autoscout24|--neowebcar] N out.xml: writes a source stock
+// listelo_make_stock [--autoscout24|--neowebcar|--pvo] N out.xml: writes a source stock
 // document of N vehicles; the option adds the fields of that exporter's document.
 #include <cstdlib>
 #include <filesystem>
@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
   auto fields = listelo::bench::StockFields::kParuVendu;
   const std::pair<std::string_view, listelo::bench::StockFields> options[] = {
       {"--autoscout24", listelo::bench::StockFields::kAutoScout24},
-      {"--neowebcar", listelo::bench::StockFields::kNeoWebCar}};
+      {"--neowebcar", listelo::bench::StockFields::kNeoWebCar},
+      {"--pvo", listelo::bench::StockFields::kPvo}};
   for (const auto& [option, option_fields] : options) {
     if (argc > 1 && std::string_view(argv[1]) == option) {
       fields = option_fields;
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
     }
   }
   if (argc != 3 || std::atoi(argv[1]) < 0) {
-    std::cerr << "usage: listelo_make_stock [--autoscout24|--neowebcar] VEHICLES OUT.xml\n";
+    std::cerr << "usage: listelo_make_stock [--autoscout24|--neowebcar|--pvo] VEHICLES OUT.xml\n";
     return 2;
   }
   try {

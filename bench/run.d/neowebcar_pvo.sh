@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Whole headless NeoWebCar runs on generated stocks (with its own fields, about 6 photo
-# records per vehicle) at 20,000 and 40,000 vehicles, beside a ParuVendu
+# Whole headless NeoWebCar and PVO runs on generated stocks (each with its own fields,
+# about 6 photo records per vehicle) at 20,000 and 40,000 vehicles, beside a ParuVendu
 # run of 20,000 vehicles in the same script run. The gateway and the mail server are
-# closed loopback ports, so the upload and the mail fail at once. $1: optimised build folder.
+# closed loopback ports, so uploads and the mail fail at once. $1: optimised build folder.
 set -euo pipefail
 build=$1
 work=$(mktemp -d)
@@ -19,6 +19,8 @@ ServeurFTP=127.0.0.1:9
 TestFTPVOImages=0
 FlgInfoEquip=1
 [NEOWEBCAR]
+ServeurFTP=127.0.0.1:9
+[PVO]
 ServeurFTP=127.0.0.1:9
 [StrInfoLog]
 Host=127.0.0.1
@@ -37,7 +39,7 @@ ratio() { awk "BEGIN { printf \"%.2f\", $1 / $2 }"; }
 "$build/bench/listelo_make_stock" 20000 "$sources/ExpDatasPARUVENDU.xml" >/dev/null
 paruvendu=$(run PARUVENDU)
 printf 'ParuVendu run, 20000 vehicles: %6.2f s\n' "$paruvendu"
-for target in NEOWEBCAR:NeoWebCar; do
+for target in NEOWEBCAR:NeoWebCar PVO:PVO; do
   key=${target%%:*}
   name=${target#*:}
   declare -A seconds=()
