@@ -5,6 +5,7 @@ include(${CMAKE_CURRENT_LIST_DIR}/support/mail_python.cmake)
 listelo_test(exporter_tests
   exporters/autoscout24_test.cpp
   exporters/exporter_cases_test.cpp
+  exporters/export_steps_test.cpp
   exporters/neowebcar_test.cpp
   exporters/paruvendu_test.cpp
   exporters/pvo_test.cpp
