@@ -1,22 +1,30 @@
-// listelo_make_stock [--autoscout24] N out.xml: writes a source stock document of N
-// vehicles; --autoscout24 adds the fields of the AutoScout24 and VPN documents.
+// listelo_make_stock [--autoscout24|--neowebcar|--pvo] N out.xml: writes a source stock
+// document of N vehicles; the option adds the fields of that exporter's document.
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string_view>
+#include <utility>
 
 #include "app/files.h"
 #include "stock_generator.h"
 
 int main(int argc, char** argv) {
   auto fields = listelo::bench::StockFields::kParuVendu;
-  if (argc > 1 && std::string_view(argv[1]) == "--autoscout24") {
-    fields = listelo::bench::StockFields::kAutoScout24;
-    --argc;
-    ++argv;
+  const std::pair<std::string_view, listelo::bench::StockFields> options[] = {
+      {"--autoscout24", listelo::bench::StockFields::kAutoScout24},
+      {"--neowebcar", listelo::bench::StockFields::kNeoWebCar},
+      {"--pvo", listelo::bench::StockFields::kPvo}};
+  for (const auto& [option, option_fields] : options) {
+    if (argc > 1 && std::string_view(argv[1]) == option) {
+      fields = option_fields;
+      --argc;
+      ++argv;
+      break;
+    }
   }
   if (argc != 3 || std::atoi(argv[1]) < 0) {
-    std::cerr << "usage: listelo_make_stock [--autoscout24] VEHICLES OUT.xml\n";
+    std::cerr << "usage: listelo_make_stock [--autoscout24|--neowebcar|--pvo] VEHICLES OUT.xml\n";
     return 2;
   }
   try {

@@ -100,6 +100,107 @@ std::string Codes(std::mt19937& random, int count) {
   return codes;
 }
 
+// The maker's option list: codes in capitals among free texts.
+std::string CatalogueOptions(std::mt19937& random) {
+  auto any = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+  std::string list;
+  for (int i = 0; i < 12; ++i) {
+    if (i > 0) list += ", ";
+    list += any(2) ? "OPT" + std::to_string(any(400)) : "Peinture métallisée " + std::to_string(i);
+  }
+  return list;
+}
+
+void NeoWebCarFields(std::string& out, std::mt19937& random) {
+  auto any = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+  Field(out, "StatutVD", any(3) ? "VD occasion" : (any(2) ? "VN" : ""));
+  const size_t catalogue = 9000 + any(30000);
+  Field(out, "PrixCatalogue", std::to_string(catalogue));
+  Field(out, "MontantAideReprise", any(4) ? "" : "1500");
+  Field(out, "InfoOptions", Codes(random, 3));
+  Field(out, "InfoEquiInterieur", Codes(random, 8));
+  Field(out, "InfoEquiExterieur", Codes(random, 6));
+  Field(out, "InfoEquiSecurite", Codes(random, 6));
+  Field(out, "Options3270", CatalogueOptions(random));
+  Field(out, "NbPortes", std::to_string(3 + 2 * any(2)));
+  Field(out, "Contact", any(2) ? "Standard" : "Hélène Lefèvre");
+}
+
+std::string Date(std::mt19937& random, int first_year) {
+  auto any = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+  return std::to_string(10 + any(18)) + "/0" + std::to_string(1 + any(9)) + "/" +
+         std::to_string(first_year + any(5));
+}
+
+void PvoFields(std::string& out, std::mt19937& random, const std::string& make,
+               const std::string& model) {
+  auto any = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+  const size_t state = any(4);  // delivered, ordered, consignment, in stock
+  Field(out, "DateLivraison", state == 0 ? Date(random, 2024) : "");
+  Field(out, "DateOrdre", state <= 1 ? Date(random, 2024) : "");
+  Field(out, "DateEntree", Date(random, 2023));
+  Field(out, "DateCarteGrise", Date(random, 2012));
+  Field(out, "DateControleTechnique", Date(random, 2025));
+  Field(out, "FlagDepotVente", state == 2 ? "True" : "False");
+  Field(out, "FlagAccident", "False");
+  Field(out, "Origine", any(2) ? "VO" : "AC");
+  Field(out, "Destination", any(2) ? "Particuliers" : "Marchands");
+  Field(out, "Provenance", "Reprise");
+  Field(out, "CNIT", "m10vwgvp" + std::to_string(any(100000)));
+  Field(out, "CV", std::to_string(4 + any(10)));
+  Field(out, "KW", std::to_string(50 + any(150)));
+  Field(out, "Cylindree", std::to_string(1000 + any(2000)));
+  Field(out, "NbVitesses", "6");
+  Field(out, "InfoCouleur", "Gris Aluminium");
+  Field(out, "InfoCouleurInt", "Tissu gris foncé");
+  Field(out, "TypeSellerie", "Tissu");
+  Field(out, "TypeGarantie", "Constructeur");
+  Field(out, "SegmentArgus", "M1");
+  Field(out, "CodeAutoRadio", std::to_string(1000 + any(9000)));
+  Field(out, "CodeAntiDemarrage", std::to_string(1000 + any(9000)));
+  Field(out, "PremiereMain", any(2) ? "True" : "False");
+  const size_t price = 8000 + any(30000);
+  Field(out, "PrixReprise", std::to_string(price * 7 / 10));
+  Field(out, "TVAReprise", "0");
+  Field(out, "TPVO", any(2) ? "" : "350,50");
+  Field(out, "PrixVente", std::to_string(price) + ",00");
+  Field(out, "TVAVente", std::to_string(price / 6) + ",67");
+  Field(out, "MtComVendeur", "150");
+  Field(out, "MtComIntermediaire", any(5) ? "" : "200");
+  Field(out, "Frevo", "420,5");
+  Field(out, "FrevoPrevision", "500");
+  Field(out, "FrevoTotal", "620,25");
+  Field(out, "LibSoc", "Garage Exemple SAS");
+  Field(out, "LibSocExpo", "Besançon Expo");
+  Field(out, "LieuStockage", "Parc B");
+  Field(out, "OrigineVendeur", "REP");
+  Field(out, "OrigineVendeurNom", any(2) ? "Reprise client" : "");
+  Field(out, "Vendeur", any(5) ? "HLEFEVRE" : "SELECT");
+  Field(out, "VendeurNom", "Hélène Lefèvre");
+  const bool sold = state <= 1;
+  Field(out, "Acheteur", sold ? "Durand" : "");
+  Field(out, "CliCivilite", sold ? std::to_string(1 + any(5)) : "");
+  Field(out, "CliNom", sold ? "Durand" : "");
+  Field(out, "CliPrenom", sold ? "Éric" : "");
+  Field(out, "CliAdresse1", sold ? "12 rue des Lilas" : "");
+  Field(out, "CliAdresse2", sold ? "Bât. C" : "");
+  Field(out, "CliCP", sold ? "25000" : "");
+  Field(out, "CliVille", sold ? "Besançon" : "");
+  Field(out, "CliPays", sold ? (any(10) ? "France" : "Suisse") : "");
+  Field(out, "CliTelDom", sold ? "03 81 00 00 00" : "");
+  Field(out, "CliMobile", sold ? "06 00 00 00 00" : "");
+  Field(out, "CliEmail", sold ? "eric.durand@exemple.fr" : "");
+  Field(out, "CliDateNaissance", sold ? Date(random, 1960) : "");
+  Field(out, "IMarque", make);
+  Field(out, "IVersion", model);
+  Field(out, "TypeCarrosserie", any(8) ? "Berline" : "Fourgon");
+  Field(out, "NbPortes", std::to_string(3 + 2 * any(2)) + " portes");
+  Field(out, "InfoEquiInterieur", Codes(random, 8));
+  Field(out, "InfoEquiExterieur", Codes(random, 6));
+  Field(out, "InfoEquiSecurite", Codes(random, 6));
+  Field(out, "Options3270", CatalogueOptions(random));
+}
+
 // `extra` draws the exporter-specific fields, so that the common ones stay the same
 // whichever fields are asked for.
 void Vehicle(std::string& out, std::mt19937& random, std::mt19937& extra, int id,
@@ -147,10 +248,10 @@ void Vehicle(std::string& out, std::mt19937& random, std::mt19937& extra, int id
   Field(out, "MsgAnnonce", "Véhicule révisé, contrôle technique à jour. Reprise possible.");
   Field(out, "HorairesCommercial", "Du lundi au samedi de 8h30 à 19h00");
   for (int n = 1; n <= 6; ++n) out += "      <NomPhoto" + std::to_string(n) + "/>\n";
-  if (fields == StockFields::kAutoScout24) {
-    AutoScout24Fields(out, extra, make,
-                      std::string(kModels[static_cast<size_t>(id) % kModels.size()]));
-  }
+  const std::string model(kModels[static_cast<size_t>(id) % kModels.size()]);
+  if (fields == StockFields::kAutoScout24) AutoScout24Fields(out, extra, make, model);
+  if (fields == StockFields::kNeoWebCar) NeoWebCarFields(out, extra);
+  if (fields == StockFields::kPvo) PvoFields(out, extra, make, model);
   out += "    </DataVO>\n";
 }
 

@@ -11,6 +11,9 @@ enum class StockFields {
   kParuVendu,    // the ParuVendu document's fields only
   kAutoScout24,  // also IMarque, IModele, IVersion, MoisMEC, AnneeMEC, PrixDuBien,
                  // PrixConstructeur, the InfoEqui* lists of real codes, InfoVR, pPromo...
+  kNeoWebCar,    // also StatutVD, PrixCatalogue, InfoOptions, the InfoEqui* lists,
+                 // Options3270, NbPortes, Contact...
+  kPvo,          // also the sale and buyer fields: dates, prices, seller, Cli*...
 };
 
 // The document as the stock database writes it (UTF-8, indented). The same `vehicles`,

@@ -53,9 +53,18 @@ TEST(StartExportTest, UnknownTargetTouchesNoLogAndKeepsTheStartControls) {
   EXPECT_FALSE(f.run().state.run_finished);
 }
 
+// Starts a run whose exporter then stops for want of its source document: what
+// StartExport does before the exporter is all these tests look at.
+void StartExportWithoutSource(Run& run, const std::string& target) {
+  try {
+    StartExport(run, target);
+  } catch (const RunError&) {
+  }
+}
+
 TEST(StartExportTest, MissingConfigurationIsLoggedBeforeTheTargetIsKnown) {
   RunFixture f(nullptr);
-  StartExport(f.run(), "PVO");
+  StartExportWithoutSource(f.run(), "PVO");
   const std::string ini = (f.tree().path() / "Listelo.ini").string();
   const std::string log = ReadFile(f.HostPath("c:\\windows\\TEMP\\RadoveDuvude.log"));
   EXPECT_EQ(log, "08/12/2026 14:03:09 - Fichier INI non trouvé : " + ini + "\r\n");
@@ -64,7 +73,7 @@ TEST(StartExportTest, MissingConfigurationIsLoggedBeforeTheTargetIsKnown) {
 
 TEST(StartExportTest, AnEmptyConfigurationIsNotReported) {
   RunFixture f("");
-  StartExport(f.run(), "PVO");
+  StartExportWithoutSource(f.run(), "PVO");
   EXPECT_FALSE(fs::exists(f.HostPath("c:\\windows\\TEMP\\RadoveDuvude.log")));
 }
 

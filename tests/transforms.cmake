@@ -1,1 +1,1 @@
-listelo_test(transforms_tests transforms_test.cpp remove_spans_test.cpp)
+listelo_test(transforms_tests transforms_test.cpp remove_spans_test.cpp options_test.cpp)

@@ -137,7 +137,7 @@ void SaveStringToFile(const Run& run, std::string_view file_name, std::string_vi
   WriteFileBytes(run.HostPath(file_name), content, FileWriteMode::kTruncate);
 }
 
-void ReplaceFileAtomically(const fs::path& file, std::string_view content) {
+void ReplaceFileAtomically(const fs::path& file, std::string_view content, FilePrivacy privacy) {
   std::error_code ec;
   fs::path folder = file.parent_path();
   if (!folder.empty() && !fs::is_directory(folder, ec)) {
@@ -148,7 +148,7 @@ void ReplaceFileAtomically(const fs::path& file, std::string_view content) {
   fs::path temp = file;
   temp += ".tmp";
   try {
-    WriteFileBytes(temp, content, FileWriteMode::kTruncate);
+    WriteFileBytes(temp, content, FileWriteMode::kTruncate, privacy);
   } catch (...) {
     fs::remove(temp, ec);
     throw;
@@ -165,10 +165,13 @@ void ReplaceFileAtomically(const fs::path& file, std::string_view content) {
   std::string pattern = (folder.empty() ? fs::path(".") : folder) / temp_name;
   int fd = ::mkstemp(pattern.data());
   if (fd < 0) FailWrite(file, ErrnoText(errno));
-  // mkstemp makes the file private; an output file gets the usual permissions.
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  int error = ::fchmod(fd, 0666 & ~mask) != 0 ? errno : 0;
+  // mkstemp makes the file private; a shared file gets the usual permissions.
+  int error = 0;
+  if (privacy == FilePrivacy::kShared) {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(fd, 0666 & ~mask) != 0) error = errno;
+  }
   if (error == 0) error = WriteAll(fd, content);
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(pattern.c_str(), file.c_str()) != 0) error = errno;

@@ -57,7 +57,9 @@ void SaveStringToFile(const Run& run, std::string_view file_name, std::string_vi
 // caller; a failure becomes one memo line naming the file and the reason.
 void WriteAnsiStringToFile(Run& run, std::string_view content, std::string_view file_name);
 
-// The same without a run; raises IoError naming the file and the reason.
-void ReplaceFileAtomically(const std::filesystem::path& file, std::string_view content);
+// The same without a run; raises IoError naming the file and the reason. With
+// kOwnerOnly the file is never readable by others, not even while it is written.
+void ReplaceFileAtomically(const std::filesystem::path& file, std::string_view content,
+                           FilePrivacy privacy = FilePrivacy::kShared);
 
 }  // namespace listelo

@@ -11,8 +11,9 @@
 
 namespace listelo {
 
-void WriteDeliveryFile(const Run& run, std::string_view file_name, std::string_view content) {
-  ReplaceFileAtomically(run.HostPath(file_name), content);
+void WriteDeliveryFile(const Run& run, std::string_view file_name, std::string_view content,
+                       FilePrivacy privacy) {
+  ReplaceFileAtomically(run.HostPath(file_name), content, privacy);
 }
 
 void PackArchive(Run& run, std::string_view archive, const std::vector<std::string>& file_specs,

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/files.h"
+
 namespace listelo {
 
 class Run;
@@ -14,7 +16,9 @@ class Run;
 // replaced in one step. When it cannot be written the run stops (IoError naming the file
 // and the reason): delivering an old file, or none, as if it were this run's must not
 // happen. Dated copies, which nobody receives, are written with WriteAnsiStringToFile.
-void WriteDeliveryFile(const Run& run, std::string_view file_name, std::string_view content);
+// A file that holds personal data is written kOwnerOnly.
+void WriteDeliveryFile(const Run& run, std::string_view file_name, std::string_view content,
+                       FilePrivacy privacy = FilePrivacy::kShared);
 
 // Whether packing logs "Zip File : " + archive first.
 enum class ZipLogLine { kLogged, kNotLogged };

@@ -4,7 +4,9 @@
 // A case folder holds:
 //   case.ini        the configuration of the run; section [Case] key Target names the
 //                   target. @GATEWAY@, @GATEWAY_USER@, @GATEWAY_PASSWORD@, @IMAGES@,
-//                   @IMAGES_USER@ and @IMAGES_PASSWORD@ stand for the test servers.
+//                   @IMAGES_USER@ and @IMAGES_PASSWORD@ stand for the test servers;
+//                   @SMTP_PORT@ for the port of an SMTP server on 127.0.0.1 that takes
+//                   AUTH LOGIN from "robot", password "s3cret".
 //   ExpDatas*.xml   source stock documents, put in the stock database's folder
 //   photos/         the local photo folder (c:\projects\Quarno\images)
 //   server-photos/  what the image server holds before the run (in www/voimages)
@@ -14,6 +16,8 @@
 //     temp/...      files below Windir\TEMP (export folder, working folders)
 //     log.txt       the run log (servers written as the placeholders above)
 //     error.txt     the text of the error that ends the run (RunFinished stays false)
+//     mail.txt      the mails that reached the SMTP server, as a reader sees them
+//                   (UTF-8; empty: none); each one's .eml copy must be what was sent
 //   A folder whose name ends in ".zip" stands for an archive: its files are the entries.
 //
 // LISTELO_UPDATE_EXPECTED=1 rewrites the expected files from the run, to review by hand.
@@ -29,6 +33,7 @@
 #include "app/shell.h"
 #include "support/archive_entries.h"
 #include "support/ftp_server.h"
+#include "support/smtp_server.h"
 #include "support/temp_tree.h"
 
 namespace listelo {
@@ -37,7 +42,13 @@ namespace fs = std::filesystem;
 using testing::FtpServer;
 using testing::ReadFile;
 using testing::RunFixture;
+using testing::SmtpRecord;
+using testing::SmtpServers;
 using testing::WriteFile;
+
+// The mail server of the cases, and where a run of the fixed clock keeps its copies.
+constexpr const char* kSmtpMode = "login";
+constexpr const char* kMailCopy = "c:\\windows\\TEMP\\VOMail\\20261208140309.eml";
 
 std::vector<std::string> CaseFolders() {
   std::vector<std::string> cases;
@@ -89,6 +100,13 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
                      {"@GATEWAY@", server.HostPort()},
                      {"@IMAGES@", server.HostPort()},
                      {"@UNUSED@", "127.0.0.1:" + std::to_string(testing::UnusedPort())}};
+    // Only the cases that mail start the SMTP server.
+    if (ReadFile(folder_ / "case.ini").find("@SMTP_PORT@") != std::string::npos) {
+      placeholders_.emplace_back("@SMTP_PORT@",
+                                 std::to_string(SmtpServers::Shared().Port(kSmtpMode)));
+      mails_before_ = SmtpServers::Shared().Records(kSmtpMode).size();
+      mails_ = true;
+    }
   }
 
   // The configuration with the test servers put in.
@@ -171,9 +189,12 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
       const fs::path log = f.HostPath(f.run().LogFileName());
       Compare("log", fs::exists(log) ? Neutral(ReadFile(log)) : "", expected / "log.txt");
     }
+    if (fs::exists(expected / "mail.txt")) {
+      Compare("mail", ReceivedMails(f), expected / "mail.txt");
+    }
     for (auto it = fs::recursive_directory_iterator(expected); it != fs::end(it); ++it) {
       const fs::path relative = fs::relative(it->path(), expected);
-      if (relative.string() == "log.txt" || relative.string() == "error.txt") continue;
+      if (relative == "log.txt" || relative == "error.txt" || relative == "mail.txt") continue;
       if (it->is_directory() && it->path().extension() == ".zip") {
         CompareArchive(ActualOf(f, relative), it->path());
         it.disable_recursion_pending();
@@ -183,6 +204,26 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
         Compare(relative.string(), ReadFile(actual), it->path());
       }
     }
+  }
+
+  // Sender, recipients, subject and body of every mail delivered during the run. The
+  // message identifier changes at each run, so the .eml copy is compared with the mail
+  // as it was received rather than with an expected file.
+  std::string ReceivedMails(RunFixture& f) const {
+    std::string text;
+    if (!mails_) return text;
+    std::vector<SmtpRecord> records = SmtpServers::Shared().Records(kSmtpMode);
+    for (size_t i = mails_before_; i < records.size(); ++i) {
+      const SmtpRecord& mail = records[i];
+      if (!mail.Delivered()) continue;
+      text += "MAIL FROM: " + mail.Text("envelope_from") + "\n";
+      for (const std::string& to : mail.Lines("envelope_rcpt")) text += "RCPT TO: " + to + "\n";
+      text += "Subject: " + mail.Text("header_Subject") + "\n";
+      text += "Content-Type: " + mail.Text("header_Content-Type") + "\n";
+      text += mail.Text("body") + "\n";
+      EXPECT_EQ(ReadFile(f.HostPath(kMailCopy)), mail.Text("raw.eml")) << "the .eml copy";
+    }
+    return text;
   }
 
   void CompareArchive(const fs::path& actual, const fs::path& expected_folder) const {
@@ -200,6 +241,8 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
   FtpServer::Account gateway_;
   FtpServer::Account images_;
   std::vector<std::pair<std::string, std::string>> placeholders_;
+  bool mails_ = false;  // the case has the SMTP server
+  size_t mails_before_ = 0;
 };
 
 TEST_P(ExporterCaseTest, LeavesTheExpectedFiles) {
