@@ -3,7 +3,9 @@
 //
 // A case folder holds:
 //   case.ini        the configuration of the run; section [Case] key Target names the
-//                   target. @GATEWAY@, @GATEWAY_USER@, @GATEWAY_PASSWORD@, @IMAGES@,
+//                   target, and GatewayPermissions (pyftpdlib's letters, all by
+//                   default) what the gateway account may do. @GATEWAY@, @GATEWAY_USER@,
+//                   @GATEWAY_PASSWORD@, @IMAGES@,
 //                   @IMAGES_USER@ and @IMAGES_PASSWORD@ stand for the test servers.
 //   ExpDatas*.xml   source stock documents, put in the stock database's folder
 //   photos/         the local photo folder (c:\projects\Quarno\images)
@@ -80,7 +82,10 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
   void SetUp() override {
     folder_ = fs::path(LISTELO_TEST_DATA) / GetParam();
     FtpServer& server = FtpServer::Shared();
-    gateway_ = server.NewAccount();
+    const std::string permissions =
+        IniFile::FromText(ReadFile(folder_ / "case.ini"))
+            .ReadString("Case", "GatewayPermissions", testing::kFtpAllPermissions);
+    gateway_ = server.NewAccount(permissions);
     images_ = server.NewAccount();
     placeholders_ = {{"@GATEWAY_USER@", gateway_.user},
                      {"@GATEWAY_PASSWORD@", gateway_.password},
