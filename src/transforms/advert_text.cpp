@@ -57,4 +57,10 @@ std::string ComposeDescription(IXMLCursor& record, const EquipmentLists& lists,
   return text;
 }
 
+void AdvertColumns::Photos(const std::vector<std::string>& addresses, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    Value("Photo" + std::to_string(i + 1), i < addresses.size() ? addresses[i] : "");
+  }
+}
+
 }  // namespace listelo

@@ -3,11 +3,14 @@
 // and the composed description text.
 #pragma once
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/host.h"
+#include "transforms/equipment.h"
 #include "transforms/fields.h"
 #include "xml/xml_cursor.h"
 
@@ -50,5 +53,46 @@ std::optional<CalendarDate> WarrantyEndDate(int months, const DateTime& today);
 // equipment table (any cursor of the document serves as `record`).
 std::string ComposeDescription(IXMLCursor& record, const EquipmentLists& lists,
                                std::string_view reference);
+
+// The columns of one vehicle's line, each value under its header (collected into the
+// header line while the first vehicle is written), yes/no columns in the portal's words.
+class AdvertColumns {
+ public:
+  AdvertColumns(QuotedCsvText& csv, IXMLCursor& record, const FlagWords& flag_words)
+      : csv_(csv), record_(record), flag_words_(flag_words) {}
+
+  struct FieldColumn {
+    std::string_view header;
+    std::string_view field;
+  };
+  struct FlagColumn {
+    std::string_view header;
+    std::string_view code;
+  };
+
+  void Value(std::string_view header, std::string_view value) { csv_.Add(value, header); }
+  // The record's fields as they stand.
+  void Fields(std::initializer_list<FieldColumn> columns) {
+    for (const FieldColumn& c : columns) csv_.Add(record_.GetValue(c.field), c.header);
+  }
+  void Empty(std::initializer_list<std::string_view> headers) {
+    for (std::string_view header : headers) csv_.Add("", header);
+  }
+  // EquipmentFlag of each code in the list.
+  void Flags(std::string_view list, std::initializer_list<FlagColumn> columns) {
+    for (const FlagColumn& c : columns)
+      csv_.Add(EquipmentFlag(list, c.code, flag_words_), c.header);
+  }
+  void Flag(std::string_view header, bool yes) {
+    csv_.Add(yes ? flag_words_.yes : flag_words_.no, header);
+  }
+  // "Photo1" ... "Photo" + count: the addresses in order, empty for the missing ones.
+  void Photos(const std::vector<std::string>& addresses, size_t count);
+
+ private:
+  QuotedCsvText& csv_;
+  IXMLCursor& record_;
+  const FlagWords& flag_words_;
+};
 
 }  // namespace listelo
