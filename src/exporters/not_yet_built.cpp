@@ -8,7 +8,6 @@ void ExportNeoWebCar(Run&) {}
 void ExportSitAutoPro(Run&) {}
 void ExportTopAnnonces(Run&) {}
 void ExportRad1(Run&, std::string_view) {}
-void ExportAxeCibles(Run&) {}
 void ExportLArgus(Run&) {}
 void ExportPVO(Run&) {}
 

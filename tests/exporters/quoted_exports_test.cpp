@@ -74,7 +74,9 @@ TEST_P(QuotedExportTest, FileThatCannotBeWrittenStopsTheRunBeforePacking) {
 INSTANTIATE_TEST_SUITE_P(
     Exports, QuotedExportTest,
     ::testing::Values(Export{"ANNONCESJAUNES", "annoncesjaunes/vehicles/ExpDatasAnnoncesJaunes.xml",
-                             "123456.csv", "123456.zip"}),
+                             "123456.csv", "123456.zip"},
+                      Export{"AXECIBLES", "axecibles/vehicles/ExpDatasAxeCibles.xml",
+                             "AxeCibles.csv", "AxeCibles.zip"}),
     [](const ::testing::TestParamInfo<Export>& info) { return std::string(info.param.target); });
 
 }  // namespace
