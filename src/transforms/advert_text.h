@@ -1,6 +1,6 @@
 // The pieces of a vehicle's advertisement that the quoted-column portals share: the
-// equipment and option lists with the warranty code worked in, the warranty's end date
-// and the composed description text.
+// equipment and option lists with the warranty code worked in, the warranty's end date,
+// the composed description text, and the writer of a line's columns under their headers.
 #pragma once
 
 #include <initializer_list>

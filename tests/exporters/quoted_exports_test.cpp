@@ -1,5 +1,5 @@
 // AnnoncesJaunes and AxeCibles beyond the case folders: a file to deliver that cannot be
-// written ends the run before anything is packed or sent.
+// written ends the run before anything is packed or sent; AxeCibles' own gateway folder.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -78,6 +78,25 @@ INSTANTIATE_TEST_SUITE_P(
                       Export{"AXECIBLES", "axecibles/vehicles/ExpDatasAxeCibles.xml",
                              "AxeCibles.csv", "AxeCibles.zip"}),
     [](const ::testing::TestParamInfo<Export>& info) { return std::string(info.param.target); });
+
+// Without PathFTP the AxeCibles file goes to the dealer's export folder on the host.
+TEST(AxeCiblesTest, DeliversToTheDealersExportFolderByDefault) {
+  FtpServer& server = FtpServer::Shared();
+  const FtpServer::Account gateway = server.NewAccount();
+  fs::create_directories(gateway.home / "www" / "dorvane" / "export");
+  RunFixture f(nullptr);
+  WriteFile(f.tree().path() / "Listelo.ini",
+            "[Options]\nDebug=0\n[AXECIBLES]\nServeurFTP=" + server.HostPort() +
+                "\nUser=" + gateway.user + "\nPassWord=" + gateway.password + "\n");
+  const fs::path sources = f.HostPath("c:\\projects\\Quarno\\data\\Listelo");
+  fs::create_directories(sources);
+  fs::copy_file(fs::path(LISTELO_TEST_DATA) / "axecibles/empty_source/ExpDatasAxeCibles.xml",
+                sources / "ExpDatasAxeCibles.xml");
+  testing::UseFastFtpTimeouts(f.run());
+  StartExport(f.run(), "AXECIBLES");
+  EXPECT_TRUE(f.run().state.run_finished);
+  EXPECT_TRUE(fs::exists(gateway.home / "www" / "dorvane" / "export" / "AxeCibles.zip"));
+}
 
 }  // namespace
 }  // namespace listelo
