@@ -10,6 +10,7 @@ listelo_test(exporter_tests
   exporters/neowebcar_test.cpp
   exporters/paruvendu_test.cpp
   exporters/pvo_test.cpp
+  exporters/quoted_exports_test.cpp
   support/smtp_server.cpp)
 target_link_libraries(exporter_tests PRIVATE listelo_ftp_testing)
 target_compile_definitions(exporter_tests PRIVATE LISTELO_PYTHON="${LISTELO_MAIL_PYTHON}")

@@ -1,1 +1,2 @@
 listelo_test(transforms_tests transforms_test.cpp remove_spans_test.cpp options_test.cpp)
+listelo_test(advert_text_tests advert_text_test.cpp)

@@ -38,6 +38,8 @@ inline constexpr FlagWords kYesNoFlag = {"O", "N", ""};
 inline constexpr FlagWords kTrueFalseFlag = {"true", "false", ""};
 // O/N columns that read an empty list as "N".
 inline constexpr FlagWords kYesNoColumn = {"O", "N", "N"};
+// 1/0 columns that read an empty list as "0".
+inline constexpr FlagWords kOneZeroColumn = {"1", "0", "0"};
 
 // The flag of `code` in `list` (see HasEquipmentCode), written with `words`.
 std::string EquipmentFlag(std::string_view list, std::string_view code, const FlagWords& words);

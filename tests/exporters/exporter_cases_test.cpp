@@ -3,10 +3,12 @@
 //
 // A case folder holds:
 //   case.ini        the configuration of the run; section [Case] key Target names the
-//                   target. @GATEWAY@, @GATEWAY_USER@, @GATEWAY_PASSWORD@, @IMAGES@,
-//                   @IMAGES_USER@ and @IMAGES_PASSWORD@ stand for the test servers;
-//                   @SMTP_PORT@ for the port of an SMTP server on 127.0.0.1 that takes
-//                   AUTH LOGIN from "robot", password "s3cret".
+//                   target, and GatewayPermissions (pyftpdlib's letters, all by
+//                   default) what the gateway account may do. @GATEWAY@, @GATEWAY_USER@,
+//                   @GATEWAY_PASSWORD@, @IMAGES@, @IMAGES_USER@ and @IMAGES_PASSWORD@
+//                   stand for the test servers; @SMTP_PORT@ for the port of an SMTP
+//                   server on 127.0.0.1 that takes AUTH LOGIN from "robot", password
+//                   "s3cret".
 //   ExpDatas*.xml   source stock documents, put in the stock database's folder
 //   photos/         the local photo folder (c:\projects\Quarno\images)
 //   server-photos/  what the image server holds before the run (in www/voimages)
@@ -91,7 +93,10 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
   void SetUp() override {
     folder_ = fs::path(LISTELO_TEST_DATA) / GetParam();
     FtpServer& server = FtpServer::Shared();
-    gateway_ = server.NewAccount();
+    const std::string permissions =
+        IniFile::FromText(ReadFile(folder_ / "case.ini"))
+            .ReadString("Case", "GatewayPermissions", testing::kFtpAllPermissions);
+    gateway_ = server.NewAccount(permissions);
     images_ = server.NewAccount();
     placeholders_ = {{"@GATEWAY_USER@", gateway_.user},
                      {"@GATEWAY_PASSWORD@", gateway_.password},
