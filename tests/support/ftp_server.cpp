@@ -154,8 +154,16 @@ FtpServer::Account FtpServer::NewAccount(const std::string& permissions, bool re
   accounts_.push_back(account);
   permissions_.push_back(permissions);
   refuse_port_.push_back(refuse_port);
+  refuse_stor_.emplace_back();
   WriteUsers();
   return account;
+}
+
+void FtpServer::RefuseStore(const Account& account, const std::string& file_name) {
+  for (size_t i = 0; i < accounts_.size(); ++i) {
+    if (accounts_[i].user == account.user) refuse_stor_[i].push_back(file_name);
+  }
+  WriteUsers();
 }
 
 void FtpServer::WriteUsers() const {
@@ -166,7 +174,10 @@ void FtpServer::WriteUsers() const {
          << ":{\"password\":" << JsonString(accounts_[i].password)
          << ",\"home\":" << JsonString(accounts_[i].home)
          << ",\"perm\":" << JsonString(permissions_[i])
-         << ",\"refuse_port\":" << (refuse_port_[i] ? "true" : "false") << "}";
+         << ",\"refuse_port\":" << (refuse_port_[i] ? "true" : "false") << ",\"refuse_stor\":[";
+    for (size_t n = 0; n < refuse_stor_[i].size(); ++n)
+      json << (n ? "," : "") << JsonString(refuse_stor_[i][n]);
+    json << "]}";
   }
   json << "}";
   // Replaced in one step: the server may read it at any moment.

@@ -55,6 +55,10 @@ class FtpServer {
   // `refuse_port` the server refuses PORT, so no active data connection can be made.
   Account NewAccount(const std::string& permissions = kFtpAllPermissions, bool refuse_port = false);
 
+  // From now on the server answers 550 to a STOR of a file named `file_name` (in any
+  // folder) for this account; its other uploads go through.
+  void RefuseStore(const Account& account, const std::string& file_name);
+
   // The command lines that sessions of `user` sent, in order ("USER u1", "PASS pw",
   // "CWD www", "STOR a.zip"); "(closed)" marks the end of a session.
   std::vector<std::string> Commands(const std::string& user) const;
@@ -71,6 +75,7 @@ class FtpServer {
   std::vector<Account> accounts_;
   std::vector<std::string> permissions_;
   std::vector<bool> refuse_port_;
+  std::vector<std::vector<std::string>> refuse_stor_;
   pid_t pid_ = -1;
   int stdin_fd_ = -1;
   int port_ = 0;

@@ -6,7 +6,9 @@
 STATE_DIR/users.json holds the accounts, {"name": {"password": ..., "home": ...,
 "perm": ...}}; it is read again whenever a login comes in, so a test can add an account to a
 running server. Leave "w" out of "perm" to make the server refuse STOR; with
-"refuse_port": true it refuses PORT (active data connections) for that account.
+"refuse_port": true it refuses PORT (active data connections) for that account; with
+"refuse_stor": [names] it refuses STOR of a file of one of those names (any folder), while
+the account's other uploads go through.
 
 Every command received is appended to STATE_DIR/commands.log as one line
 "<session>\t<user>\t<command line>" (the user is "-" until USER names one); the end of a
@@ -45,7 +47,8 @@ class FileAuthorizer(DummyAuthorizer):
             table[name] = {"pwd": user["password"], "home": os.path.realpath(user["home"]),
                            "perm": user.get("perm", "elradfmwMT"), "operms": {},
                            "msg_login": "Login successful.", "msg_quit": "Goodbye.",
-                           "refuse_port": user.get("refuse_port", False)}
+                           "refuse_port": user.get("refuse_port", False),
+                           "refuse_stor": user.get("refuse_stor", [])}
         self.user_table = table
 
     def has_user(self, username):
@@ -84,6 +87,13 @@ class RecordingHandler(FTPHandler):
             self.respond("500 Active data connections are refused.")
             return
         super().ftp_PORT(line)
+
+    def ftp_STOR(self, file, mode="w"):
+        refused = self.authorizer.user_table.get(self.username, {}).get("refuse_stor", [])
+        if os.path.basename(file) in refused:
+            self.respond("550 Storing this file is refused.")
+            return
+        return super().ftp_STOR(file, mode)
 
     def on_disconnect(self):
         self._record("(closed)")
