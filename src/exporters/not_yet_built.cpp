@@ -10,7 +10,6 @@ void ExportTopAnnonces(Run&) {}
 void ExportRad1(Run&, std::string_view) {}
 void ExportAnnoncesJaunes(Run&) {}
 void ExportAxeCibles(Run&) {}
-void ExportLArgus(Run&) {}
 void ExportPVO(Run&) {}
 
 }  // namespace listelo

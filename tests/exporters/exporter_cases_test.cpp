@@ -5,6 +5,7 @@
 //   case.ini        the configuration of the run; section [Case] key Target names the
 //                   target. @GATEWAY@, @GATEWAY_USER@, @GATEWAY_PASSWORD@, @IMAGES@,
 //                   @IMAGES_USER@ and @IMAGES_PASSWORD@ stand for the test servers.
+//                   [Case] RefuseStore names a file that the gateway refuses to store.
 //   ExpDatas*.xml   source stock documents, put in the stock database's folder
 //   photos/         the local photo folder (c:\projects\Quarno\images)
 //   server-photos/  what the image server holds before the run (in www/voimages)
@@ -82,6 +83,8 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
     FtpServer& server = FtpServer::Shared();
     gateway_ = server.NewAccount();
     images_ = server.NewAccount();
+    const std::string refused = CaseSetting("RefuseStore");
+    if (!refused.empty()) server.RefuseStore(gateway_, refused);
     placeholders_ = {{"@GATEWAY_USER@", gateway_.user},
                      {"@GATEWAY_PASSWORD@", gateway_.password},
                      {"@IMAGES_USER@", images_.user},
@@ -134,6 +137,10 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
 
   std::string Target(const RunFixture&) const {
     return IniFile::FromText(ReadFile(folder_ / "case.ini")).ReadString("Case", "Target", "");
+  }
+
+  std::string CaseSetting(const char* key) const {
+    return IniFile::FromText(ReadFile(folder_ / "case.ini")).ReadString("Case", key, "");
   }
 
   // The file or archive that an expected file stands for.
