@@ -18,8 +18,9 @@
 #include "photos/working_folder.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "transforms/contact.h"
 #include "transforms/equipment.h"
-#include "transforms/reference.h"
+#include "transforms/fields.h"
 #include "transforms/values.h"
 #include "xml/stock_document.h"
 
@@ -29,7 +30,7 @@ namespace {
 const ConnectionDefaults kGatewayDefaults = {
     "images.concession.invalid", "dorvane@passerelle.paruvendu.invalid", "PlaceHold2", ""};
 constexpr const char* kDefaultPathTemp = "\\Temp\\Argus";
-constexpr int kPhotoColumns = 8;
+constexpr size_t kPhotoColumns = 8;
 
 // Body-type labels: the first key equal to the vehicle's body type, letter case aside.
 struct BodyType {
@@ -95,17 +96,6 @@ constexpr Mark kEquipmentLetters[] = {
     {"M1", {"FiltPart"}},
 };
 
-// The equipment lists that go into the free text, each behind its heading.
-struct EquipmentList {
-  const char* field;
-  const char* heading;
-};
-constexpr EquipmentList kEquipmentLists[] = {
-    {"EqutInterieur", " - Equipements Intérieurs : "},
-    {"EqutExterieur", " - Equipements Extérieurs : "},
-    {"EqutSecurite", " - Equipements Sécurité : "},
-};
-
 // Why a client identifier cannot name a CSV file of the working folder, or nullptr when
 // it can. The name is put between the folder and ".csv" as it stands, so anything that
 // would climb out of the folder, name another folder or make Windows refuse the name
@@ -141,44 +131,6 @@ void LogConnectionFields(Run& run) {
   run.WriteLog("Param Répertoire : " + window.GetField(Field::kRepert));
 }
 
-// The portal's quoting: every value between double quotes, a double quote inside it
-// turned into a blank, so that the value keeps its length; ";" between values.
-class QuotedLine {
- public:
-  void Add(std::string_view value) {
-    if (!text_.empty()) text_ += ';';
-    text_ += '"';
-    for (char c : value) text_ += c == '"' ? ' ' : c;
-    text_ += '"';
-  }
-  void AddEmpty(int count) {
-    for (int i = 0; i < count; ++i) Add("");
-  }
-  const std::string& text() const { return text_; }
-
- private:
-  std::string text_;
-};
-
-bool ContainsIgnoreCase(std::string_view text_upper, std::string_view code) {
-  return !code.empty() && text_upper.find(AnsiUpperCase(code)) != std::string_view::npos;
-}
-
-// The marks whose codes occur in the code text (any letter case), ","-separated.
-template <size_t N>
-std::string Marks(const Mark (&marks)[N], std::string_view code_text) {
-  const std::string upper = AnsiUpperCase(code_text);
-  std::string list;
-  for (const Mark& mark : marks) {
-    if (std::any_of(std::begin(mark.codes), std::end(mark.codes),
-                    [&](std::string_view code) { return ContainsIgnoreCase(upper, code); })) {
-      if (!list.empty()) list += ',';
-      list += mark.mark;
-    }
-  }
-  return list;
-}
-
 std::string BodyTypeLabel(std::string_view body_type) {
   for (const BodyType& type : kBodyTypes) {
     if (AnsiSameText(body_type, type.key)) return std::string(type.label);
@@ -186,24 +138,23 @@ std::string BodyTypeLabel(std::string_view body_type) {
   return AnsiUpperCase(body_type);
 }
 
-// Public telephone and e-mail of the vehicle's site replace the internal ones they
-// stand for. When several site records match, the last one wins.
-void ReplaceSiteContact(IXMLCursor& main, IXMLCursor& record) {
-  const std::string site_key = AnsiUpperCase(record.GetValue("id_Track"));
-  const std::string telephone = record.GetValue("telephone");
-  const std::string email = record.GetValue("email");
-  for (XmlCursorPtr site = SelectSiteContacts(main, site_key); !site->Eof(); site->Next()) {
-    if (site->GetValue("Telephone") == telephone) {
-      record.SetValue("telephone", site->GetValue("SRTel"));
+// The marks whose codes occur in the code text (any letter case), ","-separated.
+template <size_t N>
+std::string Marks(const Mark (&marks)[N], std::string_view code_text) {
+  std::string list;
+  for (const Mark& mark : marks) {
+    if (std::any_of(std::begin(mark.codes), std::end(mark.codes), [&](std::string_view code) {
+          return AnsiContainsIgnoreCase(code_text, code);
+        })) {
+      if (!list.empty()) list += ',';
+      list += mark.mark;
     }
-    if (site->GetValue("Mail") == email) record.SetValue("email", site->GetValue("SRMail"));
   }
+  return list;
 }
 
-bool IsStandardSeller(std::string_view seller) { return AnsiUpperCase(seller) == "STANDARD"; }
-
-// The advertisement text (column 25) and the raw codes of the lists that gave it labels
-// (the code text that columns 28 and 29 are searched in).
+// The advertisement text (column 25) and the code text that columns 28 and 29 are
+// searched in: the raw lists whose labels went into the text, joined by ", ".
 struct Description {
   std::string free_text;
   std::string code_text;
@@ -217,40 +168,32 @@ void AddCodes(std::string& code_text, std::string_view codes) {
 // The free text is sent whole: the portal's limit, if it has one (300 characters have
 // been mentioned), is not known.
 Description Describe(IXMLCursor& record) {
-  const std::string seller = record.GetValue("nomvendeur");
+  const std::string interior = record.GetValue("EqutInterieur");
+  const std::string exterior = record.GetValue("EqutExterieur");
+  const std::string safety = record.GetValue("EqutSecurite");
+  std::vector<std::string_view> labelled;
   Description description;
-  description.free_text = IsStandardSeller(seller) ? "Tél : " : "Contactez " + seller + " au ";
-  description.free_text += record.GetValue("telephone");
-  for (const EquipmentList& list : kEquipmentLists) {
-    const std::string codes = record.GetValue(list.field);
-    const std::string labels = ExpandEquipment(record, codes);
-    if (labels.empty()) continue;
-    description.free_text += list.heading + labels;
-    AddCodes(description.code_text, codes);
-  }
+  description.free_text = ContactPhrase(record.GetValue("nomvendeur")) +
+                          record.GetValue("telephone") +
+                          EquipmentLabelText(record,
+                                             {{interior, " - Equipements Intérieurs : ", ""},
+                                              {exterior, " - Equipements Extérieurs : ", ""},
+                                              {safety, " - Equipements Sécurité : ", ""}},
+                                             labelled);
+  for (std::string_view codes : labelled) AddCodes(description.code_text, codes);
   return description;
 }
 
-std::string Reference(Run& run, IXMLCursor& record) {
-  const std::string make =
-      ReadInteger(record.GetValue("TypeVO"), 0) == 1 ? "" : record.GetValue("Marque");
-  return BuildAdReference(make, record.GetValue("RefSite"), record.GetValue("RefExpo"),
-                          run.host().clock.Now()) +
-         "-" + record.GetValue("idNVO");
-}
-
-std::string PhotoAddress(const Run& run, IXMLCursor& photo) {
-  return run.state.url_images + "/" + photo.GetValue("NomImage") + ".jpg";
+void AddEmpty(QuotedCsvText& line, size_t count) {
+  for (size_t i = 0; i < count; ++i) line.Add("");
 }
 
 // Columns 44 to 51: the first eight photos in document order, then empty columns.
-void AddPhotos(Run& run, IXMLCursor& main, IXMLCursor& record, QuotedLine& line) {
-  int column = 0;
-  for (XmlCursorPtr photo = SelectPhotosOfVehicle(main, record.GetValue("idVO"));
-       !photo->Eof() && column < kPhotoColumns; photo->Next(), ++column) {
-    line.Add(PhotoAddress(run, *photo));
-  }
-  line.AddEmpty(kPhotoColumns - column);
+void AddPhotos(const Run& run, IXMLCursor& main, IXMLCursor& record, QuotedCsvText& line) {
+  const std::vector<std::string> addresses =
+      VehiclePhotoAddresses(run, main, record.GetValue("idVO"), kPhotoColumns);
+  for (const std::string& address : addresses) line.Add(address);
+  AddEmpty(line, kPhotoColumns - addresses.size());
 }
 
 std::string EmptyWhenZero(int number) { return number == 0 ? "" : std::to_string(number); }
@@ -258,50 +201,51 @@ std::string EmptyWhenZero(int number) { return number == 0 ? "" : std::to_string
 std::string VehicleLine(Run& run, IXMLCursor& main, IXMLCursor& record) {
   const std::string seller = record.GetValue("nomvendeur");
   Description description = Describe(record);
-  QuotedLine line;
+  QuotedCsvText line(QuoteRule::kQuotesToBlanks);
   line.Add("Dorvane");  // 1
   line.Add(BodyTypeLabel(record.GetValue("TypeCarrosserie")));
-  line.Add(Reference(run, record));
+  line.Add(RecordAdReference(run, record, record.GetValue("Marque")) + "-" +
+           record.GetValue("idNVO"));
   line.Add(record.GetValue("id-Client"));
   line.Add(record.GetValue("Marque"));  // 5
   line.Add(record.GetValue("Modele"));
   line.Add(StripMakeFromModel(record.GetValue("Version"), record.GetValue("Modele")));
-  line.AddEmpty(1);
+  AddEmpty(line, 1);
   line.Add(record.GetValue("Energie"));
-  line.AddEmpty(1);  // 10
+  AddEmpty(line, 1);  // 10
   line.Add(record.GetValue("Puissance"));
   line.Add(record.GetValue("Immatriculation"));
   line.Add(record.GetValue("Chassis"));
-  line.AddEmpty(1);
+  AddEmpty(line, 1);
   line.Add(record.GetValue("MEC"));  // 15
-  line.AddEmpty(1);
+  AddEmpty(line, 1);
   line.Add(record.GetValue("Kilometrage"));
   line.Add(record.GetValue("Couleur"));
   line.Add(AnsiSameText(record.GetValue("TypeBoiteVitesse"), "Automatique") ? "1" : "0");
-  line.Add(ContainsIgnoreCase(AnsiUpperCase(record.GetValue("EqutInterieur")), "Clim") ? "1" : "0");
+  line.Add(AnsiContainsIgnoreCase(record.GetValue("EqutInterieur"), "Clim") ? "1" : "0");  // 20
   line.Add(std::to_string(LeadingNumber(record.GetValue("NombreDePortes"), 0)));
-  line.AddEmpty(1);
+  AddEmpty(line, 1);
   line.Add(EmptyWhenZero(LeadingNumber(record.GetValue("Garantie"), 0)));
-  line.AddEmpty(1);
+  AddEmpty(line, 1);
   line.Add(description.free_text);  // 25
-  line.AddEmpty(1);
+  AddEmpty(line, 1);
   const std::string options = record.GetValue("InfoComplement");
   line.Add(ExpandEquipment(record, options));
   if (!options.empty()) AddCodes(description.code_text, options);
-  line.Add(Marks(kSafetyDigits, description.code_text));  // 28
+  line.Add(Marks(kSafetyDigits, description.code_text));
   line.Add(Marks(kEquipmentLetters, description.code_text));
   line.Add(record.GetValue("CodePostal"));  // 30
   line.Add(record.GetValue("Ville"));
   line.Add("France");
-  line.Add(IsStandardSeller(seller) ? "" : seller);
+  line.Add(ContactUnlessStandard(seller));
   line.Add(record.GetValue("telephone"));
-  line.AddEmpty(1);  // 35
+  AddEmpty(line, 1);  // 35
   line.Add(record.GetValue("email"));
   line.Add(record.GetValue("PrixDuBien"));
-  line.AddEmpty(6);                    // 38 to 43
+  AddEmpty(line, 6);                   // 38 to 43
   AddPhotos(run, main, record, line);  // 44 to 51
-  line.AddEmpty(1);                    // 52
-  return line.text();
+  AddEmpty(line, 1);                   // 52
+  return line.EndLine();
 }
 
 // One vehicle: its dealer account's file gets one more line. A vehicle whose account
@@ -315,7 +259,9 @@ void ExportVehicle(Run& run, IXMLCursor& main, IXMLCursor& record,
     return;
   }
   ++run.state.vehicle_count;
-  if (record.GetValue("Marque") == "VW") record.SetValue("Marque", "Volkswagen");
+  // Before the reference, which is built from the make as rewritten.
+  const std::string make = record.GetValue("Marque");
+  if (FullMakeName(make) != make) record.SetValue("Marque", FullMakeName(make));
   ReplaceSiteContact(main, record);
   const std::string line = VehicleLine(run, main, record);
   // The folder is made again when something removed it during the run.
@@ -324,25 +270,14 @@ void ExportVehicle(Run& run, IXMLCursor& main, IXMLCursor& record,
   AppendLineToFile(run, working_folder + "\\" + client + ".csv", line);
 }
 
-// The CSV files of the working folder, in name order.
-std::vector<std::string> CsvFiles(Run& run, const std::string& working_folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(run.HostPath(working_folder), ec)) {
-    const std::string name = PathMapper::ToText(entry.path().filename());
-    if (entry.is_regular_file(ec) && MatchesWindowsPattern("*.csv", name)) names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // Sends every file on one connection and logs each file's outcome. The result is the
 // first failure, so that the closing line does not report a run where an account got
 // nothing as a success; the last file's result when all went through.
 std::string SendCsvFiles(Run& run, const std::string& working_folder) {
   std::string result;
   bool failed = false;
-  for (const std::string& name : CsvFiles(run, working_folder)) {
+  for (const auto& file : ListMatchingFiles(run.HostPath(working_folder), "*.csv")) {
+    const std::string name = PathMapper::ToText(file.filename());
     const std::string path = working_folder + "\\" + name;
     run.WriteLog("envoi fichier : " + path);
     const std::string sent = SendFileFTP(run, path, true);
