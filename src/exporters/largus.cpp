@@ -27,10 +27,11 @@
 namespace listelo {
 namespace {
 
+constexpr size_t kPhotoColumns = 8;
+constexpr const char* kDefaultPathTemp = "\\Temp\\Argus";
+// The gateway's account lives on the ParuVendu gateway's host.
 const ConnectionDefaults kGatewayDefaults = {
     "images.concession.invalid", "dorvane@passerelle.paruvendu.invalid", "PlaceHold2", ""};
-constexpr const char* kDefaultPathTemp = "\\Temp\\Argus";
-constexpr size_t kPhotoColumns = 8;
 
 // Body-type labels: the first key equal to the vehicle's body type, letter case aside.
 struct BodyType {
