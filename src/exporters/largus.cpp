@@ -249,10 +249,17 @@ std::string VehicleLine(Run& run, IXMLCursor& main, IXMLCursor& record) {
   return line.EndLine();
 }
 
+// The working folder as the log names it, and where it lies on this host: looked up once,
+// not for each of the run's lines.
+struct WorkingFolderPaths {
+  std::string windows;
+  std::filesystem::path host;
+};
+
 // One vehicle: its dealer account's file gets one more line. A vehicle whose account
 // cannot name a file of the working folder is left out, and the log says so.
 void ExportVehicle(Run& run, IXMLCursor& main, IXMLCursor& record,
-                   const std::string& working_folder) {
+                   const WorkingFolderPaths& folder) {
   const std::string client = record.GetValue("id-Client");
   if (const char* reason = UnusableFileName(client)) {
     run.WriteLog("VO " + record.GetValue("idVO") + " (annonce " + record.GetValue("idNVO") +
@@ -267,8 +274,10 @@ void ExportVehicle(Run& run, IXMLCursor& main, IXMLCursor& record,
   const std::string line = VehicleLine(run, main, record);
   // The folder is made again when something removed it during the run.
   std::error_code ec;
-  std::filesystem::create_directories(run.HostPath(working_folder), ec);
-  AppendLineToFile(run, working_folder + "\\" + client + ".csv", line);
+  if (!std::filesystem::is_directory(folder.host, ec)) {
+    std::filesystem::create_directories(folder.host, ec);
+  }
+  AppendLineToFile(run, folder.windows + "\\" + client + ".csv", line);
 }
 
 // Sends every file on one connection and logs each file's outcome. The result is the
@@ -297,6 +306,7 @@ void ExportLArgus(Run& run) {
   LoadConnectionFields(run, kGatewayDefaults);
   const std::string working_folder = WorkingFolder(run, kDefaultPathTemp);
   EmptyFolder(run, working_folder);
+  const WorkingFolderPaths folder = {working_folder, run.HostPath(working_folder)};
   LogConnectionFields(run);
 
   XmlCursorPtr main = LoadSourceDocument(run, run.state.export_target);
@@ -304,7 +314,7 @@ void ExportLArgus(Run& run) {
   XmlCursorPtr records = SelectVehicles(*main);
   run.WriteLog("avant boucle");
   for (; !records->Eof(); records->Next()) {
-    ExportVehicle(run, *main, *records, working_folder);
+    ExportVehicle(run, *main, *records, folder);
     run.window().ProcessEvents();
   }
   const std::string count = std::to_string(run.state.vehicle_count);
