@@ -2,6 +2,7 @@
 # against a real FTP server; exporter-specific tests sit beside it.
 listelo_test(exporter_tests
   exporters/autoscout24_test.cpp
+  exporters/export_steps_test.cpp
   exporters/exporter_cases_test.cpp
   exporters/largus_test.cpp
   exporters/paruvendu_test.cpp)
