@@ -12,7 +12,6 @@
 #include "app/files.h"
 #include "app/run.h"
 #include "delivery/ftp_delivery.h"
-#include "delivery/zip_wildcard.h"
 #include "exporters/export_steps.h"
 #include "exporters/exporters.h"
 #include "photos/working_folder.h"
@@ -286,12 +285,10 @@ void ExportVehicle(Run& run, IXMLCursor& main, IXMLCursor& record,
 std::string SendCsvFiles(Run& run, const std::string& working_folder) {
   std::string result;
   bool failed = false;
-  for (const auto& file : ListMatchingFiles(run.HostPath(working_folder), "*.csv")) {
-    const std::string name = PathMapper::ToText(file.filename());
-    const std::string path = working_folder + "\\" + name;
+  for (const std::string& path : ListFolderFiles(run, working_folder, "*.csv")) {
     run.WriteLog("envoi fichier : " + path);
     const std::string sent = SendFileFTP(run, path, true);
-    run.WriteLog(sent + name);
+    run.WriteLog(sent + std::string(WindowsFileName(path)));
     if (failed) continue;
     result = sent;
     failed = sent != kFtpOkText;
