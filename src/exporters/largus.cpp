@@ -28,7 +28,7 @@ namespace {
 
 constexpr size_t kPhotoColumns = 8;
 constexpr const char* kDefaultPathTemp = "\\Temp\\Argus";
-// The gateway's account lives on the ParuVendu gateway's host.
+// The default account is the dealer's one at the ParuVendu gateway's host (user@host).
 const ConnectionDefaults kGatewayDefaults = {
     "images.concession.invalid", "dorvane@passerelle.paruvendu.invalid", "PlaceHold2", ""};
 
