@@ -1,5 +1,5 @@
-// listelo_make_stock [--autoscout24|--neowebcar|--pvo] N out.xml: writes a source stock
-// document of N vehicles; the option adds the fields of that exporter's document.
+// listelo_make_stock [--autoscout24|--neowebcar|--pvo|--largus] N out.xml: writes a source
+// stock document of N vehicles; the option adds the fields of that exporter's document.
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
   const std::pair<std::string_view, listelo::bench::StockFields> options[] = {
       {"--autoscout24", listelo::bench::StockFields::kAutoScout24},
       {"--neowebcar", listelo::bench::StockFields::kNeoWebCar},
-      {"--pvo", listelo::bench::StockFields::kPvo}};
+      {"--pvo", listelo::bench::StockFields::kPvo},
+      {"--largus", listelo::bench::StockFields::kLArgus}};
   for (const auto& [option, option_fields] : options) {
     if (argc > 1 && std::string_view(argv[1]) == option) {
       fields = option_fields;
@@ -24,7 +25,8 @@ int main(int argc, char** argv) {
     }
   }
   if (argc != 3 || std::atoi(argv[1]) < 0) {
-    std::cerr << "usage: listelo_make_stock [--autoscout24|--neowebcar|--pvo] VEHICLES OUT.xml\n";
+    std::cerr << "usage: listelo_make_stock [--autoscout24|--neowebcar|--pvo|--largus] VEHICLES "
+                 "OUT.xml\n";
     return 2;
   }
   try {

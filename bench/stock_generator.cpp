@@ -93,6 +93,19 @@ void AutoScout24Fields(std::string& out, std::mt19937& random, const std::string
   Field(out, "pFlash", any(10) ? "0" : std::to_string(6000 + any(20000)));
 }
 
+constexpr int kLArgusAccounts = 50;
+constexpr std::array<std::string_view, 5> kBodyTypes = {"Citadine", "coupé", "Break", "Société",
+                                                        "Limousine"};
+
+void LArgusFields(std::string& out, std::mt19937& random, int id) {
+  auto any = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+  Field(out, "id-Client", std::to_string(300000 + any(kLArgusAccounts)));
+  Field(out, "TypeCarrosserie", std::string(kBodyTypes[any(kBodyTypes.size())]));
+  Field(out, "Chassis", "VF3" + std::to_string(10000000 + id));
+  Field(out, "CodePostal", std::to_string(25000 + any(999)));
+  Field(out, "Ville", std::string(kTowns[any(kTowns.size())]));
+}
+
 std::string Codes(std::mt19937& random, int count) {
   std::string codes = ";";
   std::uniform_int_distribution<int> pick(0, kEquipmentCodes - 1);
@@ -252,6 +265,7 @@ void Vehicle(std::string& out, std::mt19937& random, std::mt19937& extra, int id
   if (fields == StockFields::kAutoScout24) AutoScout24Fields(out, extra, make, model);
   if (fields == StockFields::kNeoWebCar) NeoWebCarFields(out, extra);
   if (fields == StockFields::kPvo) PvoFields(out, extra, make, model);
+  if (fields == StockFields::kLArgus) LArgusFields(out, extra, id);
   out += "    </DataVO>\n";
 }
 

@@ -14,6 +14,8 @@ enum class StockFields {
   kNeoWebCar,    // also StatutVD, PrixCatalogue, InfoOptions, the InfoEqui* lists,
                  // Options3270, NbPortes, Contact...
   kPvo,          // also the sale and buyer fields: dates, prices, seller, Cli*...
+  kLArgus,       // also id-Client (50 dealer accounts), TypeCarrosserie, Chassis,
+                 // CodePostal, Ville
 };
 
 // The document as the stock database writes it (UTF-8, indented). The same `vehicles`,

@@ -82,6 +82,13 @@ TEST(EquipmentLabelsTest, HeldCodesAndSectionsBecomeLabels) {
   EXPECT_EQ(EquipmentLabelText(*root, {{";CLIM;", "", "|"}, {";ABS;", "", "|"}}),
             "Climatisation|Antiblocage|");
   EXPECT_EQ(EquipmentLabelText(*root, {}), "");
+
+  // The lists that gave labels, for a portal that then searches its own codes in them.
+  std::vector<std::string_view> labelled;
+  EXPECT_EQ(EquipmentLabelText(*root, {{";CLIM;", "", "|"}, {";XX;", "", "|"}, {";ABS;", "", "|"}},
+                               labelled),
+            "Climatisation|Antiblocage|");
+  EXPECT_EQ(labelled, (std::vector<std::string_view>{";CLIM;", ";ABS;"}));
 }
 
 }  // namespace

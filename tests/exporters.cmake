@@ -7,6 +7,7 @@ listelo_test(exporter_tests
   exporters/exporter_cases_test.cpp
   exporters/export_steps_test.cpp
   exporters/history_test.cpp
+  exporters/largus_test.cpp
   exporters/neowebcar_test.cpp
   exporters/paruvendu_test.cpp
   exporters/pvo_test.cpp

@@ -7,6 +7,5 @@ namespace listelo {
 void ExportSitAutoPro(Run&) {}
 void ExportTopAnnonces(Run&) {}
 void ExportRad1(Run&, std::string_view) {}
-void ExportLArgus(Run&) {}
 
 }  // namespace listelo

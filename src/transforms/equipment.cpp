@@ -62,6 +62,12 @@ std::string HeldEquipmentLabels(IXMLCursor& cursor, std::string_view list,
 }
 
 std::string EquipmentLabelText(IXMLCursor& cursor, std::initializer_list<LabelSection> sections) {
+  std::vector<std::string_view> labelled;
+  return EquipmentLabelText(cursor, sections, labelled);
+}
+
+std::string EquipmentLabelText(IXMLCursor& cursor, std::initializer_list<LabelSection> sections,
+                               std::vector<std::string_view>& labelled) {
   std::string text;
   for (const LabelSection& section : sections) {
     const std::string labels = ExpandEquipment(cursor, section.codes);
@@ -69,6 +75,7 @@ std::string EquipmentLabelText(IXMLCursor& cursor, std::initializer_list<LabelSe
     text += section.before;
     text += labels;
     text += section.after;
+    labelled.push_back(section.codes);
   }
   return text;
 }

@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "xml/xml_cursor.h"
 
@@ -59,5 +60,10 @@ struct LabelSection {
 // For each section in order whose codes give labels (ExpandEquipment not empty):
 // before + labels + after. Sections without labels add nothing.
 std::string EquipmentLabelText(IXMLCursor& cursor, std::initializer_list<LabelSection> sections);
+
+// The same, also appending to `labelled` the code list of every section that gave
+// labels, in order: what a portal's own code columns are then searched in.
+std::string EquipmentLabelText(IXMLCursor& cursor, std::initializer_list<LabelSection> sections,
+                               std::vector<std::string_view>& labelled);
 
 }  // namespace listelo

@@ -3,8 +3,9 @@
 //
 // A case folder holds:
 //   case.ini        the configuration of the run; section [Case] key Target names the
-//                   target, and GatewayPermissions (pyftpdlib's letters, all by
-//                   default) what the gateway account may do. @GATEWAY@, @GATEWAY_USER@,
+//                   target, GatewayPermissions (pyftpdlib's letters, all by default)
+//                   what the gateway account may do, and RefuseStore a file that the
+//                   gateway refuses to store. @GATEWAY@, @GATEWAY_USER@,
 //                   @GATEWAY_PASSWORD@, @IMAGES@, @IMAGES_USER@ and @IMAGES_PASSWORD@
 //                   stand for the test servers; @SMTP_PORT@ for the port of an SMTP
 //                   server on 127.0.0.1 that takes AUTH LOGIN from "robot", password
@@ -98,6 +99,8 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
             .ReadString("Case", "GatewayPermissions", testing::kFtpAllPermissions);
     gateway_ = server.NewAccount(permissions);
     images_ = server.NewAccount();
+    const std::string refused = CaseSetting("RefuseStore");
+    if (!refused.empty()) server.RefuseStore(gateway_, refused);
     placeholders_ = {{"@GATEWAY_USER@", gateway_.user},
                      {"@GATEWAY_PASSWORD@", gateway_.password},
                      {"@IMAGES_USER@", images_.user},
@@ -157,6 +160,10 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
 
   std::string Target(const RunFixture&) const {
     return IniFile::FromText(ReadFile(folder_ / "case.ini")).ReadString("Case", "Target", "");
+  }
+
+  std::string CaseSetting(const char* key) const {
+    return IniFile::FromText(ReadFile(folder_ / "case.ini")).ReadString("Case", key, "");
   }
 
   // The file or archive that an expected file stands for.

@@ -176,6 +176,7 @@ FtpServer::Account FtpServer::NewAccount(const std::string& permissions, bool re
   refuse_port_.push_back(refuse_port);
   faults_.push_back(Fault::kNone);
   login_folders_.emplace_back();
+  refuse_stor_.emplace_back();
   WriteUsers();
   return account;
 }
@@ -195,6 +196,13 @@ FtpServer::Account FtpServer::NewFaultyAccount(Fault fault) {
   return account;
 }
 
+void FtpServer::RefuseStore(const Account& account, const std::string& file_name) {
+  for (size_t i = 0; i < accounts_.size(); ++i) {
+    if (accounts_[i].user == account.user) refuse_stor_[i].push_back(file_name);
+  }
+  WriteUsers();
+}
+
 void FtpServer::WriteUsers() const {
   std::ostringstream json;
   json << "{";
@@ -205,7 +213,10 @@ void FtpServer::WriteUsers() const {
          << ",\"perm\":" << JsonString(permissions_[i])
          << ",\"refuse_port\":" << (refuse_port_[i] ? "true" : "false")
          << ",\"fault\":" << JsonString(FaultName(faults_[i]))
-         << ",\"login_folder\":" << JsonString(login_folders_[i]) << "}";
+         << ",\"login_folder\":" << JsonString(login_folders_[i]) << ",\"refuse_stor\":[";
+    for (size_t n = 0; n < refuse_stor_[i].size(); ++n)
+      json << (n ? "," : "") << JsonString(refuse_stor_[i][n]);
+    json << "]}";
   }
   json << "}";
   // Replaced in one step: the server may read it at any moment.

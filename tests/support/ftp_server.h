@@ -71,6 +71,10 @@ class FtpServer {
   // (made empty); home stays the top it can reach, so ".." climbs to it.
   Account NewAccountStartingIn(const std::string& login_folder);
 
+  // From now on the server answers 550 to a STOR of a file named `file_name` (in any
+  // folder) for this account; its other uploads go through.
+  void RefuseStore(const Account& account, const std::string& file_name);
+
   // The command lines that sessions of `user` sent, in order ("USER u1", "PASS pw",
   // "CWD www", "STOR a.zip"); "(closed)" marks the end of a session.
   std::vector<std::string> Commands(const std::string& user) const;
@@ -89,6 +93,7 @@ class FtpServer {
   std::vector<bool> refuse_port_;
   std::vector<Fault> faults_;
   std::vector<std::string> login_folders_;
+  std::vector<std::vector<std::string>> refuse_stor_;
   pid_t pid_ = -1;
   int stdin_fd_ = -1;
   int port_ = 0;

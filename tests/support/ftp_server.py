@@ -6,7 +6,9 @@
 STATE_DIR/users.json holds the accounts, {"name": {"password": ..., "home": ...,
 "perm": ...}}; it is read again whenever a login comes in, so a test can add an account to a
 running server. Leave "w" out of "perm" to make the server refuse STOR; with
-"refuse_port": true it refuses PORT (active data connections) for that account.
+"refuse_port": true it refuses PORT (active data connections) for that account; with
+"refuse_stor": [names] it refuses STOR of a file of one of those names (any folder), while
+the account's other uploads go through.
 "login_folder" (relative to "home", which stays the top the account can reach) is where
 its sessions start, so that ".." means something there. "fault" makes uploads of that account fail as real servers do (active mode):
 
@@ -58,7 +60,8 @@ class FileAuthorizer(DummyAuthorizer):
                            "msg_login": "Login successful.", "msg_quit": "Goodbye.",
                            "refuse_port": user.get("refuse_port", False),
                            "fault": user.get("fault", ""),
-                           "login_folder": user.get("login_folder", "")}
+                           "login_folder": user.get("login_folder", ""),
+                           "refuse_stor": user.get("refuse_stor", [])}
         self.user_table = table
 
     def has_user(self, username):
@@ -113,6 +116,10 @@ class RecordingHandler(FTPHandler):
         super().ftp_PORT(line)
 
     def ftp_STOR(self, file, mode="w"):
+        refused = self.authorizer.user_table.get(self.username, {}).get("refuse_stor", [])
+        if os.path.basename(file) in refused:
+            self.respond("550 Storing this file is refused.")
+            return
         fault = self._fault()
         if fault == "stor_silent":
             return None
