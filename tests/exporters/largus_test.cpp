@@ -111,7 +111,7 @@ TEST_F(LArgusRunTest, LeavesOutVehiclesWhoseClientCannotNameAFile) {
   ASSERT_TRUE(f_.run().state.run_finished);
 
   const std::vector<std::string> left = {"Argus/1001.csv", "Listelo/202612081403.xml",
-                                         "RadoveDuvudeLARGUS.log"};
+                                         "Listelo/history.jsonl", "RadoveDuvudeLARGUS.log"};
   EXPECT_EQ(FilesBelow(f_.HostPath("c:\\windows\\TEMP")), left);
   EXPECT_EQ(FilesBelow(f_.HostPath("c:\\windows")).size(), left.size());
   EXPECT_EQ(FilesBelow(gateway_.home), std::vector<std::string>{"1001.csv"});
