@@ -113,6 +113,11 @@ std::vector<std::string> VehiclePhotoAddresses(const Run& run, IXMLCursor& docum
 int FillFirstEmptySlot(IXMLCursor& record, std::string_view slot_prefix, int slot_count,
                        std::string_view value);
 
+// Deletes the photo records, the equipment labels and the aliases (the sections
+// LiensImagesS, LiensEquipementsS and Aliases) before a document is written out for a
+// portal, with the log line before each deletion and "Après Aliases" after them.
+void RemoveAuxiliarySections(Run& run, IXMLCursor& document);
+
 // The run's last step.
 void FinishRun(Run& run);
 
