@@ -96,7 +96,7 @@ std::string AirConditioning(const Equipment& equipment) {
 }
 
 // The salesperson whose advertisements name the branch rather than the company, and
-// that branch. Placeholders: the target's section sets the real ones.
+// that branch. Placeholders: section Options sets the real ones.
 constexpr const char* kBranchSalesperson = "VENDEURAGENCE";
 constexpr const char* kBranchLabel = "Concession Agence, 1 rue de l'Agence, 00000 Ville";
 
@@ -417,8 +417,9 @@ void ExportSitAutoPro(Run& run) {
   const std::string folder = ExportFolder(run);
   EnsureFolder(run, folder);
   LoadImageServerFields(run);
-  FreeTextSettings free_text = {run.Config(target, "NomVendeurAgence", kBranchSalesperson),
-                                run.Config(target, "LibelleAgence", kBranchLabel)};
+  // Facts of the dealer rather than of a portal: both targets read them from Options.
+  const FreeTextSettings free_text = {run.Config("Options", "NomVendeurAgence", kBranchSalesperson),
+                                      run.Config("Options", "LibelleAgence", kBranchLabel)};
 
   XmlCursorPtr main = LoadSourceDocument(run, target);
   ResetCounters(run);

@@ -200,7 +200,7 @@ class SitAutoProRulesTest : public ::testing::Test {
     account_ = server.NewAccount();
     WriteFile(f_.tree().path() / "Listelo.ini",
               std::string("[Options]\nDebug=1\nURLImages=http://photos.invalid\n"
-                          "[SITAUTOPRO]\nNomVendeurAgence=DELAPORTE\n"
+                          "NomVendeurAgence=DELAPORTE\n"
                           "LibelleAgence=Agence de Test, 2 rue Haute\n"
                           "[SITAUTOPRO-9001]\nServeurFTP=") +
                   server.HostPort() + "\nUser=" + account_.user +
