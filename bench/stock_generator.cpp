@@ -104,33 +104,36 @@ void SitAutoProFields(std::string& out, std::mt19937& random, int id, const std:
                                                                   "4x4",     "Coupé", "Société"};
   static constexpr std::array<std::string_view, 4> kContacts = {"STANDARD", "Julie Roussel",
                                                                 "Marc DELAPORTE", "standard"};
-  static constexpr std::array<std::string_view, 27> kFlags = {"AUTO_RADIO",
-                                                              "CLIMATISATION",
-                                                              "DIRECTION_ASSISTEE",
-                                                              "FERMETURE_CENTRALISEE",
-                                                              "GPS",
-                                                              "ORDINATEUR_DE_BORD",
-                                                              "PORTE_BAGAGE",
-                                                              "RETROVISEURS_ELECTRIQUES",
-                                                              "SIEGES_CHAUFFANTS",
-                                                              "SIEGES_ELECTRIQUES",
-                                                              "INTERIEUR",
-                                                              "TOIT_OUVRANT",
-                                                              "TOIT_PANORAMIQUE",
-                                                              "VITRES_ELECTRIQUES",
-                                                              "VITRES_SURTEINTEES",
-                                                              "VOLANT_MULTIFONCTIONS",
-                                                              "ABS",
-                                                              "AIRBAGS_FRONTAUX",
-                                                              "AIRBAGS_LATERAUX",
-                                                              "ALARME",
-                                                              "ANTI_DEMARRAGE",
-                                                              "ANTI_PATINAGE",
-                                                              "ESP",
-                                                              "PHARES_ANTIBROUILLARD",
-                                                              "ATTELAGE",
-                                                              "JANTES",
-                                                              "NON_FUMEUR"};
+  static constexpr const char* kFlags[] = {"AUTO_RADIO",
+                                           "CLIMATISATION",
+                                           "DIRECTION_ASSISTEE",
+                                           "FERMETURE_CENTRALISEE",
+                                           "GPS",
+                                           "ORDINATEUR_DE_BORD",
+                                           "PORTE_BAGAGE",
+                                           "RETROVISEURS_ELECTRIQUES",
+                                           "SIEGES_CHAUFFANTS",
+                                           "SIEGES_ELECTRIQUES",
+                                           "INTERIEUR",
+                                           "TOIT_OUVRANT",
+                                           "TOIT_PANORAMIQUE",
+                                           "VITRES_ELECTRIQUES",
+                                           "VITRES_SURTEINTEES",
+                                           "VOLANT_MULTIFONCTIONS",
+                                           "ABS",
+                                           "AIRBAGS_FRONTAUX",
+                                           "AIRBAGS_LATERAUX",
+                                           "ALARME",
+                                           "ANTI_DEMARRAGE",
+                                           "ANTI_PATINAGE",
+                                           "CONTROLE_PRESSION_DES_PNEUS",
+                                           "ESP",
+                                           "PHARES_ANTIBROUILLARD",
+                                           "PROJECTEURS_XENON",
+                                           "ATTELAGE",
+                                           "JANTES",
+                                           "NON_FUMEUR",
+                                           "REGULATEUR_DE_VITESSE"};
   const size_t blank = model.find(' ');
   Field(out, "REFERENCE", std::to_string(900000 + id));
   Field(out, "MARQUE", any(8) ? make : "VW");
@@ -151,7 +154,7 @@ void SitAutoProFields(std::string& out, std::mt19937& random, int id, const std:
   Field(out, "EQUTEXTERIEUR", NamedCodes(random, kExteriorCodes));
   Field(out, "EQUTSECURITE", NamedCodes(random, kSafetyCodes));
   Field(out, "INFOCOMPLEMENT", any(2) ? ";VNF;" : ";");
-  for (std::string_view flag : kFlags) Field(out, flag, "");
+  for (const char* flag : kFlags) Field(out, flag, "");
   Field(out, "equipements", "");
   Field(out, "TUNING", "");
 }
