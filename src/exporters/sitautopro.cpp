@@ -10,7 +10,9 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/errors.h"
 #include "app/files.h"
 #include "app/run.h"
 #include "delivery/ftp_delivery.h"
@@ -204,7 +206,7 @@ void RewriteVehicle(Run& run, IXMLCursor& main, IXMLCursor& record,
 
 // ---- Photo pass ---------------------------------------------------------------------
 
-constexpr const char* kPhotoSlot = "IDPHOTO";
+constexpr const char* kPhotoSlot = "IDPHOTO";  // IDPHOTO1, IDPHOTO2...
 
 // The photo's address goes into the vehicle's first empty IDPHOTOn, however many it
 // already has. Returns that n, 0 when the vehicle is not in the stock.
@@ -234,9 +236,43 @@ class MarkupText {
   void RemoveRecordSpans(std::string_view start, std::string_view end) {
     text_ = RemoveSpansInRecords(text_, start, end);
   }
+  // Every "IDPHOTO" + n + ">" (letter case ignored, n from 1 to `highest` as written in
+  // decimal) becomes "PHOTO>": both tags of each slot, in one pass rather than one per n.
+  // A replacement cannot form a new slot name, so this is the pass per n in effect.
+  void RenamePhotoSlots(int highest) {
+    static constexpr std::string_view kName = "IDPHOTO";
+    scratch_.clear();
+    size_t copied = 0;
+    for (size_t i = 0; i + kName.size() < text_.size(); ++i) {
+      if (!IsSlotNameAt(i, kName)) continue;
+      size_t digits_end = i + kName.size();
+      while (digits_end < text_.size() && text_[digits_end] >= '0' && text_[digits_end] <= '9') {
+        ++digits_end;
+      }
+      const std::string_view digits(text_.data() + i + kName.size(), digits_end - i - kName.size());
+      if (digits_end >= text_.size() || text_[digits_end] != '>' || digits.empty() ||
+          digits[0] == '0' || digits.size() > 9 || std::stoi(std::string(digits)) > highest) {
+        continue;
+      }
+      scratch_.append(text_, copied, i - copied);
+      scratch_ += "PHOTO>";
+      copied = digits_end + 1;
+      i = digits_end;
+    }
+    scratch_.append(text_, copied);
+    text_.swap(scratch_);
+  }
   std::string& text() { return text_; }
 
  private:
+  bool IsSlotNameAt(size_t i, std::string_view upper_name) const {
+    if (text_.size() - i < upper_name.size()) return false;
+    for (size_t k = 0; k < upper_name.size(); ++k) {
+      if (AnsiUpperChar(text_[i + k]) != upper_name[k]) return false;
+    }
+    return true;
+  }
+
   std::string text_;
   std::string scratch_;
 };
@@ -251,9 +287,7 @@ std::string RewriteStockMarkup(std::string text, int highest_photo) {
   markup.Replace("</IDPHOTOS>", "</PHOTOS></DataVO>");
   // A record without photos ends with its TUNING element: its PHOTOS end tag goes again.
   markup.Replace("TUNING></PHOTOS>", "TUNING>");
-  for (int n = 1; n <= highest_photo; ++n) {
-    markup.Replace(kPhotoSlot + std::to_string(n) + ">", "PHOTO>");
-  }
+  markup.RenamePhotoSlots(highest_photo);
   markup.RemoveRecordSpans("<EQUTINTERIEUR>", "</INFOCOMPLEMENT>");
   static constexpr std::pair<const char*, const char*> kSpans[] = {
       {"<TypeVO ", "</TypeVO>"},
@@ -321,14 +355,18 @@ std::string RewriteSiteMarkup(std::string text, std::string_view code) {
 const ConnectionDefaults kSiteDefaults = {
     "images.concession.invalid", "concession@passerelle.multiportail.invalid", "placeho1", ""};
 
-// Whether `town` is one of the ";"-separated towns of `towns`, whole names compared
-// (LILLE is not LILLERS). The empty town is never listed.
-bool IsListedTown(std::string_view towns, std::string_view town) {
-  if (town.empty()) return false;
-  std::string delimited(towns);
-  delimited += ';';
-  return delimited.find(";" + std::string(town) + ";") != std::string::npos;
-}
+// Towns in upper case, compared as whole names (LILLE is not LILLERS). The empty town is
+// never one of them.
+class TownList {
+ public:
+  bool Has(std::string_view town) const {
+    return !town.empty() && std::find(towns_.begin(), towns_.end(), town) != towns_.end();
+  }
+  void Add(std::string town) { towns_.push_back(std::move(town)); }
+
+ private:
+  std::vector<std::string> towns_;
+};
 
 // A client code names the site's files in the export folder: one that could name a
 // file elsewhere, or no file at all on Windows, is refused.
@@ -358,48 +396,94 @@ Site ReadSite(const Run& run, const std::string& code) {
   return site;
 }
 
-// Keeps the entries of the site's town, and returns the towns of all the site's
-// entries (";LILLE;SECLIN"), in which its vehicles stand.
-std::string KeepSiteEntries(IXMLCursor& document, const Site& site) {
-  std::string towns;
-  const std::string code = AnsiUpperCase(site.code);
-  for (XmlCursorPtr entry = SelectSites(document); !entry->Eof(); entry->Next()) {
-    const std::string town = AnsiUpperCase(entry->GetValue("InfoVille"));
-    if (AnsiUpperCase(entry->GetValue("CODECLIENT")) == code) towns += ";" + town;
-    if (town != site.town) entry->Delete();
+// Where a record of the rewritten stock stands in its markup, and what the split reads
+// of it (upper case).
+struct RecordSpan {
+  size_t begin;
+  size_t end;
+  std::string town;  // InfoVille
+  std::string code;  // CODECLIENT, of the site entries
+};
+
+// The rewritten stock, from which every site's document is cut. A site's document is the
+// whole stock less the entries and vehicles the site does not keep, and the document's
+// markup is the stock's markup less those records' markup (no text stands between
+// elements): so each site is cut out of this one text, rather than parsed again from the
+// whole-run file, which would cost a parse of the whole stock per site.
+struct SplitStock {
+  std::string markup;
+  std::vector<RecordSpan> entries;   // COORDONNEES, in document order
+  std::vector<RecordSpan> vehicles;  // DataVO, in document order
+};
+
+std::vector<RecordSpan> LocateRecords(const std::string& markup, XmlCursorPtr records) {
+  std::vector<RecordSpan> spans;
+  size_t end = 0;
+  for (; !records->Eof(); records->Next()) {
+    const std::string record = records->XML();
+    const size_t begin = markup.find(record, end);
+    if (begin == std::string::npos) {
+      throw RunError("Découpage par site impossible : un enregistrement manque au document");
+    }
+    end = begin + record.size();
+    spans.push_back({begin, end, AnsiUpperCase(records->GetValue("InfoVille")),
+                     AnsiUpperCase(records->GetValue("CODECLIENT"))});
   }
-  return towns;
+  return spans;
 }
 
-// Keeps the vehicles of the site's towns; returns how many.
-int KeepSiteVehicles(IXMLCursor& document, std::string_view towns) {
-  int kept = 0;
-  for (XmlCursorPtr vehicle = SelectVehicles(document); !vehicle->Eof(); vehicle->Next()) {
-    if (IsListedTown(towns, AnsiUpperCase(vehicle->GetValue("InfoVille")))) {
+SplitStock ReadSplitStock(IXMLCursor& document) {
+  SplitStock stock;
+  stock.markup = document.XML();
+  stock.entries = LocateRecords(stock.markup, SelectSites(document));
+  stock.vehicles = LocateRecords(stock.markup, SelectVehicles(document));
+  return stock;
+}
+
+// The markup of a site's document: the entries of the site's town, and the vehicles of
+// every town of the site's client code. `kept` counts those vehicles.
+std::string CutSite(const SplitStock& stock, const Site& site, int& kept) {
+  TownList towns;
+  const std::string code = AnsiUpperCase(site.code);
+  std::vector<const RecordSpan*> left_out;
+  for (const RecordSpan& entry : stock.entries) {
+    if (entry.code == code) towns.Add(entry.town);
+    if (entry.town != site.town) left_out.push_back(&entry);
+  }
+  kept = 0;
+  for (const RecordSpan& vehicle : stock.vehicles) {
+    if (towns.Has(vehicle.town)) {
       ++kept;
     } else {
-      vehicle->Delete();
+      left_out.push_back(&vehicle);
     }
   }
-  return kept;
+  std::sort(left_out.begin(), left_out.end(),
+            [](const RecordSpan* a, const RecordSpan* b) { return a->begin < b->begin; });
+  std::string markup;
+  size_t copied = 0;
+  for (const RecordSpan* span : left_out) {
+    markup.append(stock.markup, copied, span->begin - copied);
+    copied = span->end;
+  }
+  markup.append(stock.markup, copied);
+  return markup;
 }
 
-// One site's file, archive and upload to its own account, from the whole-run file P.
-// Adds the site's line to the summary; a site whose town an earlier site already
-// delivered, or without vehicles, adds nothing.
-void DeliverSite(Run& run, IXMLCursor& site_document, const Site& site,
-                 const std::string& whole_run_file, const std::string& folder,
-                 std::string& handled_towns, std::string& summary) {
+// One site's file, archive and upload to its own account. Adds the site's line to the
+// summary; a site whose town an earlier site already delivered, or without vehicles,
+// adds nothing.
+void DeliverSite(Run& run, IXMLCursor& site_document, const Site& site, const SplitStock& stock,
+                 const std::string& folder, TownList& handled_towns, std::string& summary) {
   LoadGatewayFields(run, site.section, kSiteDefaults);
-  if (IsListedTown(handled_towns, site.town)) return;
-  handled_towns += ";" + site.town;
-  site_document.Load(whole_run_file);
-  const std::string site_towns = KeepSiteEntries(site_document, site);
-  const int kept = KeepSiteVehicles(site_document, site_towns);
+  if (handled_towns.Has(site.town)) return;
+  handled_towns.Add(site.town);
+  int kept = 0;
+  const std::string markup = CutSite(stock, site, kept);
   if (kept == 0) return;
   summary += site.town + " : " + std::to_string(kept) + " VO, ";
 
-  site_document.LoadXML(RewriteSiteMarkup(site_document.XML(), site.code));
+  site_document.LoadXML(RewriteSiteMarkup(markup, site.code));
   const std::string site_file = folder + "\\" + site.file_name;
   site_document.Save(site_file);
   site_document.Save(folder + "\\" + run.state.export_target + "-" + site.town + "-" +
@@ -441,15 +525,15 @@ void ExportSitAutoPro(Run& run) {
   main->Save(whole_run_file);
   RemoveAuxiliarySections(run, *main);
   std::string text = main->XML();
-  main->LoadXML(text);
   main->Save(whole_run_file);
   text = RewriteStockMarkup(std::move(text), highest_photo);
   SaveStringToFile(run, whole_run_file, text);
   main->LoadXML(text);
   main->Save(whole_run_file);
+  const SplitStock stock = ReadSplitStock(*main);
 
   XmlCursorPtr site_document = CreateXmlCursor(run.paths());
-  std::string handled_towns;
+  TownList handled_towns;
   std::string summary;
   for (XmlCursorPtr entry = SelectSites(*main); !entry->Eof(); entry->Next()) {
     const std::string code = entry->GetValue("CODECLIENT");
@@ -462,8 +546,7 @@ void ExportSitAutoPro(Run& run) {
       continue;
     }
     run.state.site_code = code;
-    DeliverSite(run, *site_document, ReadSite(run, code), whole_run_file, folder, handled_towns,
-                summary);
+    DeliverSite(run, *site_document, ReadSite(run, code), stock, folder, handled_towns, summary);
   }
   run.state.site_code.clear();
 

@@ -170,6 +170,8 @@ std::string Escaped(const std::string& text) {
   return out;
 }
 
+constexpr int kPhotosOfFirstVehicle = 12;
+
 std::string StockDocument() {
   std::string xml =
       "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<document>"
@@ -190,7 +192,13 @@ std::string StockDocument() {
     }
     xml += "</DataVO>";
   }
-  return xml + "</DataVOS></document>\n";
+  // The first vehicle has more photos than one digit numbers.
+  xml += "</DataVOS><LiensImagesS EOF=\"False\" RecordName=\"LiensImages\">";
+  for (int n = 1; n <= kPhotosOfFirstVehicle; ++n) {
+    xml +=
+        "<LiensImages><idVO>1</idVO><NomImage>p" + std::to_string(n) + "</NomImage></LiensImages>";
+  }
+  return xml + "</LiensImagesS></document>\n";
 }
 
 class SitAutoProRulesTest : public ::testing::Test {
@@ -252,6 +260,20 @@ TEST_F(SitAutoProRulesTest, EveryVehicleGetsThePortalsValues) {
       EXPECT_EQ(ads[i].at(name), value) << rule.what << ": " << name;
     }
   }
+}
+
+TEST_F(SitAutoProRulesTest, EveryPhotoBecomesOnePhotoElementInOrder) {
+  StartExport(f_.run(), "SITAUTOPRO");
+  const std::string site_file = ReadFile(f_.HostPath("c:\\windows\\TEMP\\Listelo\\9001.xml"));
+  const std::vector<Fields> ads = Advertisements(site_file);
+  ASSERT_FALSE(ads.empty());
+  std::string addresses;
+  for (int n = 1; n <= kPhotosOfFirstVehicle; ++n) {
+    addresses += "http://photos.invalid/p" + std::to_string(n) + ".jpg";
+  }
+  EXPECT_EQ(ads[0].at("PHOTOS"), addresses);
+  EXPECT_EQ(site_file.find("IDPHOTO"), std::string::npos);
+  EXPECT_FALSE(ads[1].contains("PHOTOS"));
 }
 
 TEST_F(SitAutoProRulesTest, SiteDeliveryNamesTheSiteAndForgetsItAfterwards) {
