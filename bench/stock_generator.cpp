@@ -104,6 +104,70 @@ void LArgusFields(std::string& out, std::mt19937& random, int id) {
   Field(out, "Chassis", "VF3" + std::to_string(10000000 + id));
   Field(out, "CodePostal", std::to_string(25000 + any(999)));
   Field(out, "Ville", std::string(kTowns[any(kTowns.size())]));
+// The town of the dealer's site s (1-based) in a SitAutoPro document.
+std::string SiteTown(int s) { return "Ville-" + std::to_string(s) + "-sur-Lys"; }
+
+// The SitAutoPro and LeBonCoin fields, TUNING last as the stock database writes it.
+void SitAutoProFields(std::string& out, std::mt19937& random, int id, const std::string& make,
+                      const std::string& model) {
+  auto any = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+  static constexpr std::array<std::string_view, 6> kCategories = {"Berline", "Break", "Monospace",
+                                                                  "4x4",     "Coupé", "Société"};
+  static constexpr std::array<std::string_view, 4> kContacts = {"STANDARD", "Julie Roussel",
+                                                                "Marc DELAPORTE", "standard"};
+  static constexpr const char* kFlags[] = {"AUTO_RADIO",
+                                           "CLIMATISATION",
+                                           "DIRECTION_ASSISTEE",
+                                           "FERMETURE_CENTRALISEE",
+                                           "GPS",
+                                           "ORDINATEUR_DE_BORD",
+                                           "PORTE_BAGAGE",
+                                           "RETROVISEURS_ELECTRIQUES",
+                                           "SIEGES_CHAUFFANTS",
+                                           "SIEGES_ELECTRIQUES",
+                                           "INTERIEUR",
+                                           "TOIT_OUVRANT",
+                                           "TOIT_PANORAMIQUE",
+                                           "VITRES_ELECTRIQUES",
+                                           "VITRES_SURTEINTEES",
+                                           "VOLANT_MULTIFONCTIONS",
+                                           "ABS",
+                                           "AIRBAGS_FRONTAUX",
+                                           "AIRBAGS_LATERAUX",
+                                           "ALARME",
+                                           "ANTI_DEMARRAGE",
+                                           "ANTI_PATINAGE",
+                                           "CONTROLE_PRESSION_DES_PNEUS",
+                                           "ESP",
+                                           "PHARES_ANTIBROUILLARD",
+                                           "PROJECTEURS_XENON",
+                                           "ATTELAGE",
+                                           "JANTES",
+                                           "NON_FUMEUR",
+                                           "REGULATEUR_DE_VITESSE"};
+  const size_t blank = model.find(' ');
+  Field(out, "REFERENCE", std::to_string(900000 + id));
+  Field(out, "MARQUE", any(8) ? make : "VW");
+  Field(out, "MODELE", model.substr(0, blank));
+  Field(out, "VERSION", model);
+  Field(out, "CATEGORIE", std::string(kCategories[any(kCategories.size())]));
+  Field(out, "GARANTIE", std::to_string(6 * (1 + any(4))) + " mois");
+  Field(out, "NB_PORTES", any(2) ? "5 portes avec hayon" : "3p");
+  Field(out, "PREMIERE_MAIN", any(2) ? "1" : "0");
+  Field(out, "TELEPHONE_A_AFFICHER", "03 81 " + std::to_string(10 + any(89)) + " 00 00");
+  Field(out, "EMAIL_A_AFFICHER", "vente" + std::to_string(any(kSites)) + "@garage-exemple.fr");
+  Field(out, "CONTACT_A_AFFICHER", std::string(kContacts[any(kContacts.size())]));
+  Field(out, "MsgGarCons", any(2) ? "Garantie 12 mois pièces et main-d’œuvre" : "");
+  Field(out, "LibelleSociete", "Garage Exemple");
+  for (int n = 1; n <= 6; ++n)
+    out += "      <NOMPHOTO" + std::to_string(n) + "></NOMPHOTO" + std::to_string(n) + ">\n";
+  Field(out, "EQUTINTERIEUR", NamedCodes(random, kInteriorCodes));
+  Field(out, "EQUTEXTERIEUR", NamedCodes(random, kExteriorCodes));
+  Field(out, "EQUTSECURITE", NamedCodes(random, kSafetyCodes));
+  Field(out, "INFOCOMPLEMENT", any(2) ? ";VNF;" : ";");
+  for (const char* flag : kFlags) Field(out, flag, "");
+  Field(out, "equipements", "");
+  Field(out, "TUNING", "");
 }
 
 std::string Codes(std::mt19937& random, int count) {
@@ -217,7 +281,7 @@ void PvoFields(std::string& out, std::mt19937& random, const std::string& make,
 // `extra` draws the exporter-specific fields, so that the common ones stay the same
 // whichever fields are asked for.
 void Vehicle(std::string& out, std::mt19937& random, std::mt19937& extra, int id,
-             StockFields fields) {
+             StockFields fields, int sites) {
   auto any = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
   const std::string make(kMakes[any(kMakes.size())]);
   const std::string site = "SITE" + std::to_string(1 + any(kSites));
@@ -233,7 +297,8 @@ void Vehicle(std::string& out, std::mt19937& random, std::mt19937& extra, int id
   Field(out, "telephone", "03 81 " + std::to_string(10 + any(89)) + " 00 00");
   Field(out, "email", "vente" + std::to_string(any(kSites)) + "@garage-exemple.fr");
   Field(out, "nomvendeur", "Hélène Lefèvre");
-  Field(out, "InfoVille", std::string(kTowns[any(kTowns.size())]));
+  const std::string town(kTowns[any(kTowns.size())]);
+  Field(out, "InfoVille", fields == StockFields::kSitAutoPro ? SiteTown(1 + id % sites) : town);
   Field(out, "RefVille", std::to_string(25000 + any(999)));
   Field(out, "SousRubrique", make);
   Field(out, "Marque", make);
@@ -266,25 +331,29 @@ void Vehicle(std::string& out, std::mt19937& random, std::mt19937& extra, int id
   if (fields == StockFields::kNeoWebCar) NeoWebCarFields(out, extra);
   if (fields == StockFields::kPvo) PvoFields(out, extra, make, model);
   if (fields == StockFields::kLArgus) LArgusFields(out, extra, id);
+  if (fields == StockFields::kSitAutoPro) SitAutoProFields(out, extra, id, make, model);
   out += "    </DataVO>\n";
 }
 
 }  // namespace
 
-std::string MakeStockDocument(int vehicles, unsigned seed, StockFields fields) {
+std::string MakeStockDocument(int vehicles, unsigned seed, StockFields fields, int sites) {
   std::mt19937 random(seed);
   std::mt19937 extra(seed + 1);
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<document>\n";
   out += "  <COORDONNEESS EOF=\"False\" RecordName=\"COORDONNEES\">\n";
-  for (int s = 1; s <= kSites; ++s) {
+  for (int s = 1; s <= sites; ++s) {
+    const std::string town = fields == StockFields::kSitAutoPro
+                                 ? SiteTown(s)
+                                 : std::string(kTowns[static_cast<size_t>(s) % kTowns.size()]);
     out += "    <COORDONNEES>\n";
     Field(out, "CODECLIENT", "C" + std::to_string(7000 + s));
-    Field(out, "InfoVille", std::string(kTowns[static_cast<size_t>(s) % kTowns.size()]));
-    Field(out, "LIBELLEVILLE", std::string(kTowns[static_cast<size_t>(s) % kTowns.size()]));
+    Field(out, "InfoVille", town);
+    Field(out, "LIBELLEVILLE", town);
     out += "    </COORDONNEES>\n";
   }
   out += "  </COORDONNEESS>\n  <DataVOS EOF=\"False\" RecordName=\"DataVO\">\n";
-  for (int id = 1; id <= vehicles; ++id) Vehicle(out, random, extra, id, fields);
+  for (int id = 1; id <= vehicles; ++id) Vehicle(out, random, extra, id, fields, sites);
   out += "  </DataVOS>\n  <InfosSRS EOF=\"False\" Type=\"SR\" RecordName=\"InfosSR\">\n";
   for (int s = 1; s <= kSites; ++s) {
     out += "    <InfosSR>\n";

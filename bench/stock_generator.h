@@ -16,13 +16,16 @@ enum class StockFields {
   kPvo,          // also the sale and buyer fields: dates, prices, seller, Cli*...
   kLArgus,       // also id-Client (50 dealer accounts), TypeCarrosserie, Chassis,
                  // CodePostal, Ville
+  kSitAutoPro,   // also the upper-case fields of the SitAutoPro and LeBonCoin documents
+                 // (MARQUE... the equipment flags, TUNING last); every vehicle stands in
+                 // the town of one of the dealer's sites, each site in a town of its own
 };
 
 // The document as the stock database writes it (UTF-8, indented). The same `vehicles`,
 // `seed` and `fields` always give the same bytes; extra fields do not change the others.
 // Vehicle idVO values run from 1 to `vehicles`; some photo records name a vehicle that
-// does not exist.
+// does not exist. `sites` is the number of the dealer's sites (COORDONNEES records).
 std::string MakeStockDocument(int vehicles, unsigned seed = 1,
-                              StockFields fields = StockFields::kParuVendu);
+                              StockFields fields = StockFields::kParuVendu, int sites = 12);
 
 }  // namespace listelo::bench

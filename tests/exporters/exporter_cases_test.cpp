@@ -9,12 +9,16 @@
 //                   @GATEWAY_PASSWORD@, @IMAGES@, @IMAGES_USER@ and @IMAGES_PASSWORD@
 //                   stand for the test servers; @SMTP_PORT@ for the port of an SMTP
 //                   server on 127.0.0.1 that takes AUTH LOGIN from "robot", password
-//                   "s3cret".
+//                   "s3cret". @GATEWAY1_USER@, @GATEWAY1_PASSWORD@, @GATEWAY2_USER@...
+//                   are further accounts of the gateway, one per number the file names
+//                   (the exporters that deliver each dealer site to its own account).
 //   ExpDatas*.xml   source stock documents, put in the stock database's folder
 //   photos/         the local photo folder (c:\projects\Quarno\images)
 //   server-photos/  what the image server holds before the run (in www/voimages)
 //   expected/       what the run must leave, byte for byte:
 //     gateway/...   files that reached the gateway account
+//     gateway<n>/...  files that reached numbered account n: exactly these, so an account
+//                   without such a folder must have received nothing
 //     images/...    files on the image server, below www/voimages
 //     temp/...      files below Windir\TEMP (export folder, working folders)
 //     log.txt       the run log (servers written as the placeholders above)
@@ -31,6 +35,8 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <regex>
+#include <set>
 
 #include "app/run.h"
 #include "app/shell.h"
@@ -82,6 +88,26 @@ void CopyTree(const fs::path& from, const fs::path& to) {
   fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
 }
 
+// The numbers n of the @GATEWAY<n>_...@ placeholders that a configuration names.
+std::set<int> NumberedAccounts(const std::string& ini) {
+  static const std::regex kPlaceholder("@GATEWAY([0-9]+)_");
+  std::set<int> numbers;
+  for (std::sregex_iterator it(ini.begin(), ini.end(), kPlaceholder), end; it != end; ++it) {
+    numbers.insert(std::stoi((*it)[1].str()));
+  }
+  return numbers;
+}
+
+// The files below a folder, by their path relative to it; none when it does not exist.
+std::set<std::string> FilesBelow(const fs::path& folder) {
+  std::set<std::string> files;
+  if (!fs::exists(folder)) return files;
+  for (const auto& e : fs::recursive_directory_iterator(folder)) {
+    if (e.is_regular_file()) files.insert(fs::relative(e.path(), folder).string());
+  }
+  return files;
+}
+
 std::map<std::string, std::string> ReadFolder(const fs::path& folder) {
   std::map<std::string, std::string> files;
   for (const auto& e : fs::directory_iterator(folder))
@@ -108,6 +134,12 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
                      {"@GATEWAY@", server.HostPort()},
                      {"@IMAGES@", server.HostPort()},
                      {"@UNUSED@", "127.0.0.1:" + std::to_string(testing::UnusedPort())}};
+    for (int n : NumberedAccounts(ReadFile(folder_ / "case.ini"))) {
+      const FtpServer::Account& account = numbered_[n] = server.NewAccount();
+      const std::string name = "@GATEWAY" + std::to_string(n);
+      placeholders_.push_back({name + "_USER@", account.user});
+      placeholders_.push_back({name + "_PASSWORD@", account.password});
+    }
     // Only the cases that mail start the SMTP server.
     if (ReadFile(folder_ / "case.ini").find("@SMTP_PORT@") != std::string::npos) {
       placeholders_.emplace_back("@SMTP_PORT@",
@@ -139,6 +171,12 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
         ReplaceAll(text, "User :" + value("@GATEWAY_USER@") + "\r\n", "User :@GATEWAY_USER@\r\n");
     text = ReplaceAll(text, "pwd  :" + value("@GATEWAY_PASSWORD@") + "\r\n",
                       "pwd  :@GATEWAY_PASSWORD@\r\n");
+    for (const auto& [n, account] : numbered_) {
+      const std::string name = "@GATEWAY" + std::to_string(n);
+      text = ReplaceAll(text, "User :" + account.user + "\r\n", "User :" + name + "_USER@\r\n");
+      text = ReplaceAll(text, "pwd  :" + account.password + "\r\n",
+                        "pwd  :" + name + "_PASSWORD@\r\n");
+    }
     return text;
   }
 
@@ -173,6 +211,9 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
     fs::path rest;
     for (++it; it != relative.end(); ++it) rest /= *it;
     if (area == "gateway") return gateway_.home / rest;
+    for (const auto& [n, account] : numbered_) {
+      if (area == "gateway" + std::to_string(n)) return account.home / rest;
+    }
     if (area == "images") return images_.home / "www" / "voimages" / rest;
     if (area == "temp") return f.HostPath("c:\\windows\\TEMP") / rest;
     ADD_FAILURE() << "unknown area in expected/: " << area;
@@ -216,6 +257,41 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
         Compare(relative.string(), ReadFile(actual), it->path());
       }
     }
+    CompareNumberedAccounts();
+  }
+
+  // Each numbered account holds what its expected folder lists and nothing else: which
+  // account received which file is part of what a per-site delivery must get right.
+  void CompareNumberedAccounts() const {
+    for (const auto& [n, account] : numbered_) {
+      const fs::path expected = folder_ / "expected" / ("gateway" + std::to_string(n));
+      if (std::getenv("LISTELO_UPDATE_EXPECTED") != nullptr) {
+        WriteAccount(account.home, expected);
+        continue;
+      }
+      std::set<std::string> listed;
+      for (const std::string& file : FilesBelow(expected)) {
+        // An archive stands as a folder of its entries.
+        const fs::path path(file);
+        listed.insert(path.has_parent_path() && path.parent_path().extension() == ".zip"
+                          ? path.parent_path().string()
+                          : file);
+      }
+      EXPECT_EQ(FilesBelow(account.home), listed) << "account " << n;
+    }
+  }
+
+  // The expected folder of an account, from what it holds (archives as their entries).
+  static void WriteAccount(const fs::path& home, const fs::path& expected) {
+    fs::remove_all(expected);
+    for (const std::string& file : FilesBelow(home)) {
+      if (fs::path(file).extension() == ".zip") {
+        for (const auto& [name, content] : testing::ArchiveEntries(home / file))
+          WriteFile(expected / file / name, content);
+      } else {
+        WriteFile(expected / file, ReadFile(home / file));
+      }
+    }
   }
 
   // Sender, recipients, subject and body of every mail delivered during the run. The
@@ -252,6 +328,7 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
   fs::path folder_;
   FtpServer::Account gateway_;
   FtpServer::Account images_;
+  std::map<int, FtpServer::Account> numbered_;
   std::vector<std::pair<std::string, std::string>> placeholders_;
   bool mails_ = false;  // the case has the SMTP server
   size_t mails_before_ = 0;
