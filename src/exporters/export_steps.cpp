@@ -106,6 +106,19 @@ XmlCursorPtr LoadSourceDocument(Run& run, std::string_view file_target) {
   return cursor;
 }
 
+void RemoveAuxiliarySections(Run& run, IXMLCursor& document) {
+  XmlCursorPtr photos = document.Select(kPhotosSection);
+  run.WriteLog("Avant Suppression LiensImages");
+  if (!photos->Eof()) photos->Delete();
+  XmlCursorPtr labels = document.Select(kEquipmentLabelsSection);
+  run.WriteLog("Avant Suppression LiensEquipements");
+  if (!labels->Eof()) labels->Delete();
+  XmlCursorPtr aliases = document.Select(kAliasesSection);
+  run.WriteLog("Après Suppression LiensImages & LiensEquipements & Aliases");
+  if (!aliases->Eof()) aliases->Delete();
+  run.WriteLog("Après Aliases");
+}
+
 void ResetCounters(Run& run) {
   run.state.photo_count = 0;
   run.state.updated_photo_count = 0;

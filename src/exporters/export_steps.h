@@ -69,6 +69,10 @@ void LoadGatewayFields(Run& run, std::string_view section, const ConnectionDefau
 // stock database's folder). Raises the cursor's error when it is missing or malformed.
 XmlCursorPtr LoadSourceDocument(Run& run, std::string_view file_target);
 
+// Deletes the photo, equipment-label and alias sections of a source document once its
+// records are done with them, logging each step as the XML exporters do.
+void RemoveAuxiliarySections(Run& run, IXMLCursor& document);
+
 // PhotoCount, UpdatedPhotoCount and VehicleCount back to 0.
 void ResetCounters(Run& run);
 
