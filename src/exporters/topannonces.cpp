@@ -220,8 +220,8 @@ void AttachPhoto(Run& run, IXMLCursor& main, IXMLCursor& photo) {
   SyncImage(run, name + ".jpg");
 }
 
-// Passes of text replacements over the whole markup, which can be tens of megabytes:
-// they alternate between two buffers.
+// Passes of text replacements over the whole markup, which can be tens of megabytes.
+// The passes that ignore letter case, most of them, alternate between two buffers.
 class MarkupRewrite {
  public:
   explicit MarkupRewrite(std::string text) : text_(std::move(text)) {}
@@ -289,8 +289,9 @@ void RewriteVocabulary(MarkupRewrite& markup) {
 // A stock without a vehicle section has no vehicle: it gets an empty one, so that the
 // portal still receives its (empty) list.
 void EnsureVehicleSection(IXMLCursor& main) {
-  if (!main.Select("/document/DataVOS")->Eof()) return;
-  XmlCursorPtr section = main.Select("/document")->AppendChild("DataVOS", "");
+  XmlCursorPtr root = main.Select("/document");
+  if (root->Eof() || !root->Select("DataVOS")->Eof()) return;
+  XmlCursorPtr section = root->AppendChild("DataVOS", "");
   section->SetAttribute("EOF", "True");
   section->SetAttribute("RecordName", "DataVO");
 }
