@@ -61,14 +61,20 @@ std::string HeldEquipmentLabels(IXMLCursor& cursor, std::string_view list,
   return held.size() == 1 ? std::string() : ExpandEquipment(cursor, held);
 }
 
-std::string EquipmentLabelText(IXMLCursor& cursor, std::initializer_list<LabelSection> sections) {
+std::string EquipmentLabelText(IXMLCursor& cursor, std::initializer_list<LabelSection> sections,
+                               std::string* all_labels) {
   std::string text;
+  if (all_labels != nullptr) all_labels->clear();
   for (const LabelSection& section : sections) {
     const std::string labels = ExpandEquipment(cursor, section.codes);
     if (labels.empty()) continue;
     text += section.before;
     text += labels;
     text += section.after;
+    if (all_labels != nullptr) {
+      if (!all_labels->empty()) *all_labels += ", ";
+      *all_labels += labels;
+    }
   }
   return text;
 }
