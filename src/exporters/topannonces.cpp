@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/files.h"
 #include "app/run.h"
 #include "exporters/export_output.h"
 #include "exporters/export_steps.h"
@@ -47,8 +48,19 @@ Files NameFiles(const Run& run, const std::string& client_code) {
 
 // The dated copy is named after the day of each save: a run across midnight leaves the
 // copy of the new day.
+std::string DatedCopy(const Run& run, const Files& files) {
+  return files.export_folder + "\\TopAnnonces-" + run.FormatNow("yyyymmdd") + ".xml";
+}
+
 void SaveDatedCopy(const Run& run, IXMLCursor& main, const Files& files) {
-  main.Save(files.export_folder + "\\TopAnnonces-" + run.FormatNow("yyyymmdd") + ".xml");
+  main.Save(DatedCopy(run, files));
+}
+
+// The document reloaded from its own markup is the same document, and Save writes it as
+// that markup in UTF-8: the copy is written from the markup, without parsing a stock of
+// tens of megabytes again.
+void SaveDatedCopyOfMarkup(const Run& run, const std::string& markup, const Files& files) {
+  ReplaceFileAtomically(run.HostPath(DatedCopy(run, files)), AnsiToUtf8(markup));
 }
 
 // The equipment lists of a vehicle record: codes between ";" (";Clim;GPS;").
@@ -94,14 +106,11 @@ struct Description {
 
 Description Describe(IXMLCursor& record, const Equipment& equipment) {
   Description description;
-  description.text =
-      EquipmentLabelText(record, {{equipment.interior, "- Equipements Intérieurs : ", ""},
-                                  {equipment.exterior, " - Equipements Extérieurs : ", ""},
-                                  {equipment.safety, " - Equipements Sécurité : ", ""}});
-  description.labels = EquipmentLabelText(record, {{equipment.interior, ", ", ""},
-                                                   {equipment.exterior, ", ", ""},
-                                                   {equipment.safety, ", ", ""}});
-  if (!description.labels.empty()) description.labels.erase(0, 2);
+  description.text = EquipmentLabelText(record,
+                                        {{equipment.interior, "- Equipements Intérieurs : ", ""},
+                                         {equipment.exterior, " - Equipements Extérieurs : ", ""},
+                                         {equipment.safety, " - Equipements Sécurité : ", ""}},
+                                        &description.labels);
 
   const std::string warranty = record.GetValue("Garantie");
   std::string options = equipment.complement;
@@ -332,8 +341,7 @@ void ExportTopAnnonces(Run& run) {
   SaveDatedCopy(run, *main, files);
   RemoveAuxiliarySections(run, *main);
   MarkupRewrite markup(main->XML());
-  main->LoadXML(markup.text());
-  SaveDatedCopy(run, *main, files);
+  SaveDatedCopyOfMarkup(run, markup.text(), files);
   RewritePhotoSlots(markup);
   main->LoadXML(markup.text());
   SaveDatedCopy(run, *main, files);
@@ -342,8 +350,10 @@ void ExportTopAnnonces(Run& run) {
   run.WriteLog("Après Remplacements");
   main->LoadXML(markup.text());
   run.WriteLog("Avant Enregistrement");
-  main->Save(files.result_file);
-  SaveDatedCopy(run, *main, files);
+  // The result file and its dated copy are the same bytes, serialised once.
+  const IXMLCursor::Snapshot result = main->TakeSnapshot();
+  main->Save(files.result_file, result);
+  main->Save(DatedCopy(run, files), result);
 
   PackAndDeliver(run, files);
   FinishRun(run);
