@@ -11,6 +11,10 @@ enum class StockFields {
   kParuVendu,    // the ParuVendu document's fields only
   kAutoScout24,  // also IMarque, IModele, IVersion, MoisMEC, AnneeMEC, PrixDuBien,
                  // PrixConstructeur, the InfoEqui* lists of real codes, InfoVR, pPromo...
+  kTopAnnonces,  // also reference, marque, modele, MODELEVERSION (before the equipment
+                 // lists), tel_agence, BOITE_DE_VITESSE, NB_PORTES, YearMEC, FirstMEC,
+                 // complements and NOMPHOTO1..6 instead of NomPhoto1..6; site records
+                 // name their town in Site; no dealer-site section (COORDONNEESS)
 };
 
 // The document as the stock database writes it (UTF-8, indented). The same `vehicles`,
