@@ -82,6 +82,16 @@ TEST(EquipmentLabelsTest, HeldCodesAndSectionsBecomeLabels) {
   EXPECT_EQ(EquipmentLabelText(*root, {{";CLIM;", "", "|"}, {";ABS;", "", "|"}}),
             "Climatisation|Antiblocage|");
   EXPECT_EQ(EquipmentLabelText(*root, {}), "");
+
+  // The labels of the sections that have any, joined by ", ", beside the text.
+  std::string labels = "left over";
+  EXPECT_EQ(
+      EquipmentLabelText(
+          *root, {{";CLIM;GPS;", "I: ", ""}, {";", "E: ", ""}, {";ABS;", " S: ", ""}}, &labels),
+      "I: Climatisation, Navigation GPS intégrée S: Antiblocage");
+  EXPECT_EQ(labels, "Climatisation, Navigation GPS intégrée, Antiblocage");
+  EXPECT_EQ(EquipmentLabelText(*root, {{"", "I: ", ""}}, &labels), "");
+  EXPECT_EQ(labels, "");
 }
 
 }  // namespace
