@@ -29,7 +29,6 @@ namespace {
 const ConnectionDefaults kGatewayDefaults = {
     "images.concession.invalid", "annonceur@passerelle.topannonces.invalid", "PlaceHold01", ""};
 constexpr const char* kDefaultClientCode = "000000";
-constexpr int kPhotoSlots = 6;
 
 struct Files {
   std::string export_folder;
@@ -217,6 +216,8 @@ void RewriteVehicle(Run& run, IXMLCursor& main, IXMLCursor& record) {
   record.SetValue("texte", description.text);
   AddComplements(record, equipment, description.labels);
 }
+
+constexpr int kPhotoSlots = 6;  // NOMPHOTO1 to NOMPHOTO6
 
 // The photo's web address goes into the vehicle's first empty slot; when all six are
 // taken it goes nowhere. Every photo is checked on the image server all the same.
