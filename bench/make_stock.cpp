@@ -1,4 +1,5 @@
-// listelo_make_stock [--autoscout24|--neowebcar|--pvo|--largus|--sitautopro SITES] N out.xml:
+// listelo_make_stock [--autoscout24|--neowebcar|--pvo|--largus|--topannonces|
+//                     --sitautopro SITES] N out.xml:
 // writes a source stock document of N vehicles; the option adds the fields of that
 // exporter's document (--sitautopro spreads the vehicles over SITES dealer sites).
 #include <cstdlib>
@@ -17,7 +18,8 @@ int main(int argc, char** argv) {
       {"--autoscout24", listelo::bench::StockFields::kAutoScout24},
       {"--neowebcar", listelo::bench::StockFields::kNeoWebCar},
       {"--pvo", listelo::bench::StockFields::kPvo},
-      {"--largus", listelo::bench::StockFields::kLArgus}};
+      {"--largus", listelo::bench::StockFields::kLArgus},
+      {"--topannonces", listelo::bench::StockFields::kTopAnnonces}};
   for (const auto& [option, option_fields] : options) {
     if (argc > 1 && std::string_view(argv[1]) == option) {
       fields = option_fields;
@@ -34,7 +36,7 @@ int main(int argc, char** argv) {
   }
   if (argc != 3 || std::atoi(argv[1]) < 0 || sites < 1) {
     std::cerr << "usage: listelo_make_stock [--autoscout24|--neowebcar|--pvo|--largus|"
-                 "--sitautopro SITES] VEHICLES OUT.xml\n";
+                 "--topannonces|--sitautopro SITES] VEHICLES OUT.xml\n";
     return 2;
   }
   try {

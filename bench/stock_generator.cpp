@@ -104,6 +104,8 @@ void LArgusFields(std::string& out, std::mt19937& random, int id) {
   Field(out, "Chassis", "VF3" + std::to_string(10000000 + id));
   Field(out, "CodePostal", std::to_string(25000 + any(999)));
   Field(out, "Ville", std::string(kTowns[any(kTowns.size())]));
+}
+
 // The town of the dealer's site s (1-based) in a SitAutoPro document.
 std::string SiteTown(int s) { return "Ville-" + std::to_string(s) + "-sur-Lys"; }
 
@@ -168,6 +170,27 @@ void SitAutoProFields(std::string& out, std::mt19937& random, int id, const std:
   for (const char* flag : kFlags) Field(out, flag, "");
   Field(out, "equipements", "");
   Field(out, "TUNING", "");
+}
+
+// The fields of the TopAnnonces document, after the common ones.
+void TopAnnoncesFields(std::string& out, std::mt19937& random, int id) {
+  auto any = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+  const std::string make(kMakes[any(kMakes.size())]);
+  const std::string model(kModels[static_cast<size_t>(id) % kModels.size()]);
+  Field(out, "reference", std::to_string(500000 + id));
+  Field(out, "marque", make);
+  Field(out, "modele", model.substr(0, model.find(' ')));
+  Field(out, "tel_agence", "03 81 " + std::to_string(10 + any(kSites)) + " 00 00");
+  Field(out, "accroche_url", "");
+  Field(out, "texte", "");
+  Field(out, "Carrosserie", any(2) ? "Berline" : "Break");
+  Field(out, "BOITE_DE_VITESSE", any(3) ? "Manuelle" : "automatique");
+  Field(out, "NB_PORTES", any(2) ? "5 portes avec hayon" : "3p");
+  Field(out, "YearMEC", std::to_string(2010 + any(14)));
+  Field(out, "FirstMEC",
+        "0" + std::to_string(1 + any(9)) + "/0" + std::to_string(1 + any(9)) + "/20" +
+            std::to_string(10 + any(14)));
+  Field(out, "complements", "");
 }
 
 std::string Codes(std::mt19937& random, int count) {
@@ -319,13 +342,20 @@ void Vehicle(std::string& out, std::mt19937& random, std::mt19937& extra, int id
   Field(out, "Immatriculation", "AB-" + std::to_string(100 + any(899)) + "-CD");
   Field(out, "NChassis", "VF3" + std::to_string(10000000 + id));
   Field(out, "CO2", std::to_string(95 + any(80)));
+  if (fields == StockFields::kTopAnnonces) {
+    // The model text stands just before the equipment lists in that document.
+    Field(out, "MODELEVERSION",
+          make + " " + std::string(kModels[static_cast<size_t>(id) % kModels.size()]));
+  }
   Field(out, "EqutInterieur", Codes(random, 8));
   Field(out, "EqutExterieur", Codes(random, 7));
   Field(out, "EqutSecurite", Codes(random, 6));
   Field(out, "InfoComplement", Codes(random, 4));
   Field(out, "MsgAnnonce", "Véhicule révisé, contrôle technique à jour. Reprise possible.");
   Field(out, "HorairesCommercial", "Du lundi au samedi de 8h30 à 19h00");
-  for (int n = 1; n <= 6; ++n) out += "      <NomPhoto" + std::to_string(n) + "/>\n";
+  const char* slot = fields == StockFields::kTopAnnonces ? "NOMPHOTO" : "NomPhoto";
+  for (int n = 1; n <= 6; ++n) out += "      <" + (slot + std::to_string(n)) + "/>\n";
+  if (fields == StockFields::kTopAnnonces) TopAnnoncesFields(out, extra, id);
   const std::string model(kModels[static_cast<size_t>(id) % kModels.size()]);
   if (fields == StockFields::kAutoScout24) AutoScout24Fields(out, extra, make, model);
   if (fields == StockFields::kNeoWebCar) NeoWebCarFields(out, extra);
@@ -341,24 +371,32 @@ std::string MakeStockDocument(int vehicles, unsigned seed, StockFields fields, i
   std::mt19937 random(seed);
   std::mt19937 extra(seed + 1);
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<document>\n";
-  out += "  <COORDONNEESS EOF=\"False\" RecordName=\"COORDONNEES\">\n";
-  for (int s = 1; s <= sites; ++s) {
-    const std::string town = fields == StockFields::kSitAutoPro
-                                 ? SiteTown(s)
-                                 : std::string(kTowns[static_cast<size_t>(s) % kTowns.size()]);
-    out += "    <COORDONNEES>\n";
-    Field(out, "CODECLIENT", "C" + std::to_string(7000 + s));
-    Field(out, "InfoVille", town);
-    Field(out, "LIBELLEVILLE", town);
-    out += "    </COORDONNEES>\n";
+  // The TopAnnonces document has no dealer-site section: under its root stand only the
+  // sections that its markup rewrites know.
+  if (fields != StockFields::kTopAnnonces) {
+    out += "  <COORDONNEESS EOF=\"False\" RecordName=\"COORDONNEES\">\n";
+    for (int s = 1; s <= sites; ++s) {
+      const std::string town = fields == StockFields::kSitAutoPro
+                                   ? SiteTown(s)
+                                   : std::string(kTowns[static_cast<size_t>(s) % kTowns.size()]);
+      out += "    <COORDONNEES>\n";
+      Field(out, "CODECLIENT", "C" + std::to_string(7000 + s));
+      Field(out, "InfoVille", town);
+      Field(out, "LIBELLEVILLE", town);
+      out += "    </COORDONNEES>\n";
+    }
+    out += "  </COORDONNEESS>\n";
   }
-  out += "  </COORDONNEESS>\n  <DataVOS EOF=\"False\" RecordName=\"DataVO\">\n";
+  out += "  <DataVOS EOF=\"False\" RecordName=\"DataVO\">\n";
   for (int id = 1; id <= vehicles; ++id) Vehicle(out, random, extra, id, fields, sites);
   out += "  </DataVOS>\n  <InfosSRS EOF=\"False\" Type=\"SR\" RecordName=\"InfosSR\">\n";
   for (int s = 1; s <= kSites; ++s) {
     out += "    <InfosSR>\n";
     Field(out, "idSite", "SITE" + std::to_string(s));
-    Field(out, "Site", "SITE" + std::to_string(s));
+    Field(out, "Site",
+          fields == StockFields::kTopAnnonces
+              ? AnsiUpperCase(kTowns[static_cast<size_t>(s) % kTowns.size()])
+              : "SITE" + std::to_string(s));
     Field(out, "Telephone", "03 81 " + std::to_string(10 + s) + " 00 00");
     Field(out, "SRTel", "0 800 " + std::to_string(100 + s) + " 000");
     Field(out, "Mail", "vente" + std::to_string(s) + "@garage-exemple.fr");

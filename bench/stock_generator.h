@@ -19,6 +19,10 @@ enum class StockFields {
   kSitAutoPro,   // also the upper-case fields of the SitAutoPro and LeBonCoin documents
                  // (MARQUE... the equipment flags, TUNING last); every vehicle stands in
                  // the town of one of the dealer's sites, each site in a town of its own
+  kTopAnnonces,  // also reference, marque, modele, MODELEVERSION (before the equipment
+                 // lists), tel_agence, BOITE_DE_VITESSE, NB_PORTES, YearMEC, FirstMEC,
+                 // complements and NOMPHOTO1..6 instead of NomPhoto1..6; site records
+                 // name their town in Site; no dealer-site section (COORDONNEESS)
 };
 
 // The document as the stock database writes it (UTF-8, indented). The same `vehicles`,

@@ -89,6 +89,15 @@ TEST(EquipmentLabelsTest, HeldCodesAndSectionsBecomeLabels) {
                                labelled),
             "Climatisation|Antiblocage|");
   EXPECT_EQ(labelled, (std::vector<std::string_view>{";CLIM;", ";ABS;"}));
+  // The labels of the sections that have any, joined by ", ", beside the text.
+  std::string labels = "left over";
+  EXPECT_EQ(
+      EquipmentLabelText(
+          *root, {{";CLIM;GPS;", "I: ", ""}, {";", "E: ", ""}, {";ABS;", " S: ", ""}}, &labels),
+      "I: Climatisation, Navigation GPS intégrée S: Antiblocage");
+  EXPECT_EQ(labels, "Climatisation, Navigation GPS intégrée, Antiblocage");
+  EXPECT_EQ(EquipmentLabelText(*root, {{"", "I: ", ""}}, &labels), "");
+  EXPECT_EQ(labels, "");
 }
 
 }  // namespace

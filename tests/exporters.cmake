@@ -13,6 +13,7 @@ listelo_test(exporter_tests
   exporters/pvo_test.cpp
   exporters/quoted_exports_test.cpp
   exporters/sitautopro_test.cpp
+  exporters/topannonces_test.cpp
   support/smtp_server.cpp)
 target_link_libraries(exporter_tests PRIVATE listelo_ftp_testing)
 target_compile_definitions(exporter_tests PRIVATE LISTELO_PYTHON="${LISTELO_MAIL_PYTHON}")

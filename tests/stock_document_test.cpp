@@ -57,6 +57,8 @@ const char* const kKeys = R"(<document xmlns:n="urn:n">
     <InfosSR><idSite>a"b</idSite><SRTel>4</SRTel></InfosSR>
     <InfosSR><idSite>SITE1</idSite><SRTel>5</SRTel></InfosSR>
     <InfosSR><idSite>Société</idSite><SRTel>6</SRTel></InfosSR>
+    <InfosSR><Site>L'ISLE-ADAM</Site><SRTel>7</SRTel></InfosSR>
+    <InfosSR><Site>L'ISLE-ADAM</Site><SRTel>8</SRTel></InfosSR>
   </InfosSRS>
 </document>)";
 
@@ -116,6 +118,20 @@ TEST_F(KeyLookupTest, TextKeysAnswerExactlyAsTheSelection) {
   for (const char* key : {"X' or '1'='1", "O'BRIEN", "'"}) {
     EXPECT_THROW(SelectSiteContacts(*root_, key), XmlCursorError) << key;
     EXPECT_THROW(SelectEquipmentLabel(*root_, key), XmlCursorError) << key;
+  }
+}
+
+// A town is looked up as a value: one with an apostrophe finds its sites, and none can
+// widen the selection.
+TEST_F(KeyLookupTest, TownsAreLookedUpWhateverTheyHold) {
+  for (const char* town : {"S1", "s1", "", "SITE1"}) {
+    EXPECT_EQ(Nodes(*SelectSiteContactsBySite(*root_, town)),
+              Nodes(*root_->Select(std::string("/document/InfosSRS/InfosSR[Site='") + town + "']")))
+        << town;
+  }
+  EXPECT_EQ(Field(*SelectSiteContactsBySite(*root_, "L'ISLE-ADAM"), "SRTel"), "78");
+  for (const char* town : {"L'ISLE", "X' or '1'='1", "'"}) {
+    EXPECT_TRUE(SelectSiteContactsBySite(*root_, town)->Eof()) << town;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "support/temp_tree.h"
 #include "xml/stock_document.h"
 #include "xml/xml_cursor.h"
@@ -334,6 +335,19 @@ TEST_F(XmlCursorTest, ErrorsQuoteOnlyTheStartOfAHugeText) {
       EXPECT_THAT(error, HasSubstr(" more characters)"));
     }
   }
+}
+
+// Exporters write a document's own markup as its saved file instead of reloading it:
+// the reloaded document would be saved as exactly that markup in UTF-8.
+TEST_F(XmlCursorTest, SavingTheReloadedMarkupWritesTheMarkup) {
+  XmlCursorPtr stock = LoadStock();
+  stock->SetValue("DataVOS/DataVO/Marque", "Citroën & « Œuvre » <\"’\r\t€");
+  stock->Select("DataVOS/DataVO")->SetAttribute("a", "x\ty\"z<\n");
+  stock->Select("DataVOS/DataVO")->AppendChild("Vide", "");
+  const std::string markup = stock->XML();
+  XmlCursorPtr reloaded = FromText(markup);
+  reloaded->Save("c:\\out\\reloaded.xml");
+  EXPECT_EQ(ReadFile(tree_ / "c/out/reloaded.xml"), AnsiToUtf8(markup));
 }
 
 TEST_F(XmlCursorTest, LoadFailuresCarryTheParseError) {

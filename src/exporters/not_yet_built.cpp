@@ -4,7 +4,6 @@
 
 namespace listelo {
 
-void ExportTopAnnonces(Run&) {}
 void ExportRad1(Run&, std::string_view) {}
 
 }  // namespace listelo

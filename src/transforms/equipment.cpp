@@ -61,23 +61,38 @@ std::string HeldEquipmentLabels(IXMLCursor& cursor, std::string_view list,
   return held.size() == 1 ? std::string() : ExpandEquipment(cursor, held);
 }
 
-std::string EquipmentLabelText(IXMLCursor& cursor, std::initializer_list<LabelSection> sections) {
-  std::vector<std::string_view> labelled;
-  return EquipmentLabelText(cursor, sections, labelled);
-}
+namespace {
 
-std::string EquipmentLabelText(IXMLCursor& cursor, std::initializer_list<LabelSection> sections,
-                               std::vector<std::string_view>& labelled) {
+// The label text, with either of the two by-products a portal may want.
+std::string LabelText(IXMLCursor& cursor, std::initializer_list<LabelSection> sections,
+                      std::string* all_labels, std::vector<std::string_view>* labelled) {
   std::string text;
+  if (all_labels != nullptr) all_labels->clear();
   for (const LabelSection& section : sections) {
     const std::string labels = ExpandEquipment(cursor, section.codes);
     if (labels.empty()) continue;
     text += section.before;
     text += labels;
     text += section.after;
-    labelled.push_back(section.codes);
+    if (labelled != nullptr) labelled->push_back(section.codes);
+    if (all_labels != nullptr) {
+      if (!all_labels->empty()) *all_labels += ", ";
+      *all_labels += labels;
+    }
   }
   return text;
+}
+
+}  // namespace
+
+std::string EquipmentLabelText(IXMLCursor& cursor, std::initializer_list<LabelSection> sections,
+                               std::string* all_labels) {
+  return LabelText(cursor, sections, all_labels, nullptr);
+}
+
+std::string EquipmentLabelText(IXMLCursor& cursor, std::initializer_list<LabelSection> sections,
+                               std::vector<std::string_view>& labelled) {
+  return LabelText(cursor, sections, nullptr, &labelled);
 }
 
 }  // namespace listelo

@@ -58,8 +58,10 @@ struct LabelSection {
 };
 
 // For each section in order whose codes give labels (ExpandEquipment not empty):
-// before + labels + after. Sections without labels add nothing.
-std::string EquipmentLabelText(IXMLCursor& cursor, std::initializer_list<LabelSection> sections);
+// before + labels + after. Sections without labels add nothing. When `all_labels` is
+// given, it receives the labels of those sections alone, joined by ", ".
+std::string EquipmentLabelText(IXMLCursor& cursor, std::initializer_list<LabelSection> sections,
+                               std::string* all_labels = nullptr);
 
 // The same, also appending to `labelled` the code list of every section that gave
 // labels, in order: what a portal's own code columns are then searched in.

@@ -88,8 +88,8 @@ XmlCursorPtr SelectSiteContacts(IXMLCursor& cursor, std::string_view site_key) {
   return cursor.SelectByKey(kSiteContactsPath, "idSite", site_key, KeyKind::kText);
 }
 
-XmlCursorPtr SelectSiteContactsBySite(IXMLCursor& cursor, std::string_view site_key) {
-  return cursor.SelectByKey(kSiteContactsPath, "Site", site_key, KeyKind::kText);
+XmlCursorPtr SelectSiteContactsBySite(IXMLCursor& cursor, std::string_view town) {
+  return cursor.SelectByKey(kSiteContactsPath, "Site", town, KeyKind::kAnyText);
 }
 
 XmlCursorPtr SelectEquipmentLabel(IXMLCursor& cursor, std::string_view code) {

@@ -59,9 +59,10 @@ XmlCursorPtr SelectPhotos(IXMLCursor& cursor);
 XmlCursorPtr SelectPhotosOfVehicle(IXMLCursor& cursor, std::string_view id_vo);
 // "/document/InfosSRS/InfosSR[idSite='" + site_key + "']". A key holding "'" fails.
 XmlCursorPtr SelectSiteContacts(IXMLCursor& cursor, std::string_view site_key);
-// "/document/InfosSRS/InfosSR[Site='" + site_key + "']" (TopAnnonces). A key holding
-// "'" fails.
-XmlCursorPtr SelectSiteContactsBySite(IXMLCursor& cursor, std::string_view site_key);
+// The InfosSR records whose Site is exactly `town`, as "/document/InfosSRS/InfosSR[Site='"
+// + town + "']" selects them (TopAnnonces); a town with an apostrophe, which would break
+// that expression, finds its records too.
+XmlCursorPtr SelectSiteContactsBySite(IXMLCursor& cursor, std::string_view town);
 // "/document/LiensEquipementsS/LiensEquipements[AbbrEquip='" + code + "']". A code
 // holding "'" fails.
 XmlCursorPtr SelectEquipmentLabel(IXMLCursor& cursor, std::string_view code);

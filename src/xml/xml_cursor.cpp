@@ -569,8 +569,8 @@ class TXMLCursor final : public IXMLCursor {
     const std::string path(record_path);
     const std::string field_name(field);
     std::vector<xmlNode*> nodes;
-    if (kind == KeyKind::kText) {
-      if (key.find('\'') != std::string_view::npos) {
+    if (kind == KeyKind::kText || kind == KeyKind::kAnyText) {
+      if (kind == KeyKind::kText && key.find('\'') != std::string_view::npos) {
         throw XmlCursorError(
             "Invalid expression: a quote ends the literal early" + std::string(kCrLf) +
             xml_internal::Excerpt(path + "[" + field_name + "='" + std::string(key) + "']"));

@@ -39,9 +39,10 @@ class XmlCursorError : public RunError {
 class IXMLCursor;
 using XmlCursorPtr = std::shared_ptr<IXMLCursor>;
 
-// How SelectByKey compares the key with the field: as an XPath number ([f=123]) or as
-// an XPath string literal ([f='ABC']).
-enum class KeyKind { kNumber, kText };
+// How SelectByKey compares the key with the field: as an XPath number ([f=123]), as an
+// XPath string literal ([f='ABC']), or as any text at all (a value looked up, not put
+// into an expression: "O'BRIEN" finds its records).
+enum class KeyKind { kNumber, kText, kAnyText };
 
 class IXMLCursor {
  public:
@@ -123,6 +124,7 @@ class IXMLCursor {
   //            an empty key fails as the expression would; anything else matches nothing.
   //   kText:   a key holding "'" fails (the literal would be broken); any other key
   //            compares as the exact string.
+  //   kAnyText: every key compares as the exact string, "'" included.
   virtual XmlCursorPtr SelectByKey(std::string_view record_path, std::string_view field,
                                    std::string_view key, KeyKind kind) = 0;
 };
