@@ -7,7 +7,6 @@ namespace listelo {
 void ExportNeoWebCar(Run&) {}
 void ExportSitAutoPro(Run&) {}
 void ExportTopAnnonces(Run&) {}
-void ExportRad1(Run&, std::string_view) {}
 void ExportAnnoncesJaunes(Run&) {}
 void ExportAxeCibles(Run&) {}
 void ExportLArgus(Run&) {}
