@@ -87,15 +87,7 @@ std::string PatternFolder(std::string_view pattern) {
 // not entered.
 void AddMatchingFiles(const fs::path& folder, std::string_view pattern,
                       std::vector<FoundFile>& found) {
-  std::vector<fs::path> matches;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (MatchesWindowsPattern(pattern, PathMapper::ToText(it->path().filename()))) {
-      matches.push_back(it->path());
-    }
-  }
-  std::sort(matches.begin(), matches.end());
-  for (const fs::path& match : matches) {
+  for (const fs::path& match : ListMatchingFiles(folder, pattern)) {
     if (auto file = PackableFile(match)) found.push_back(std::move(*file));
   }
 }

@@ -1,7 +1,9 @@
 #include "delivery/zip_wildcard.h"
 
+#include <algorithm>
 #include <vector>
 
+#include "platform/paths.h"
 #include "platform/text.h"
 
 namespace listelo {
@@ -90,6 +92,22 @@ bool HasWildcards(std::string_view pattern) {
 bool MatchesWindowsPattern(std::string_view pattern, std::string_view name) {
   if (pattern == "*.*" || pattern == "*") return true;
   return Matcher(Compile(pattern), name).Match(0, 0);
+}
+
+std::vector<std::filesystem::path> ListMatchingFiles(const std::filesystem::path& folder,
+                                                     std::string_view pattern) {
+  namespace fs = std::filesystem;
+  std::vector<fs::path> matches;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code type_ec;
+    if (it->is_regular_file(type_ec) &&
+        MatchesWindowsPattern(pattern, PathMapper::ToText(it->path().filename()))) {
+      matches.push_back(it->path());
+    }
+  }
+  std::sort(matches.begin(), matches.end());
+  return matches;
 }
 
 }  // namespace listelo

@@ -5,7 +5,9 @@
 // Names and patterns are Windows-1252 text.
 #pragma once
 
+#include <filesystem>
 #include <string_view>
+#include <vector>
 
 namespace listelo {
 
@@ -14,5 +16,10 @@ bool HasWildcards(std::string_view pattern);
 
 // True when `name` (one file name, no folder part) matches `pattern`.
 bool MatchesWindowsPattern(std::string_view pattern, std::string_view name);
+
+// The files (not folders) directly in `folder` whose names match `pattern`, sorted by
+// name. Empty when the folder cannot be read.
+std::vector<std::filesystem::path> ListMatchingFiles(const std::filesystem::path& folder,
+                                                     std::string_view pattern);
 
 }  // namespace listelo

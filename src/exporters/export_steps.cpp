@@ -10,12 +10,17 @@
 #include "app/run.h"
 #include "platform/regional.h"
 #include "platform/text.h"
+#include "transforms/reference.h"
 #include "xml/stock_document.h"
 
 namespace listelo {
 
 const ConnectionDefaults kImageServerDefaults = {
     "images.concession.invalid", "voimages@images.concession.invalid", "PlaceHo1", "www/voimages"};
+const ConnectionDefaults kMakerImageServerDefaults = {"ftp.constructeur.invalid", "dorvane",
+                                                      "PlaceHo2", "www/voimages"};
+const ConnectionDefaults kMakerExportDefaults = {"ftp.constructeur.invalid", "dorvane", "PlaceHo2",
+                                                 "www/dorvane/export"};
 
 std::string ExportFolder(const Run& run) {
   std::string folder = run.WindowsFolder();
@@ -66,19 +71,33 @@ std::string WorkingFolder(const Run& run, std::string_view default_path_temp) {
   return run.WindowsFolder() + path_temp;
 }
 
-void LoadConnectionFields(Run& run, const ConnectionDefaults& gateway) {
-  const std::string& target = run.state.export_target;
+void LoadImageServerFields(Run& run, const ConnectionDefaults& image_server) {
   WindowPort& window = run.window();
-  const ConnectionDefaults& images = kImageServerDefaults;
+  const ConnectionDefaults& images = image_server;
   window.SetField(Field::kServeurVOImages, run.Config("VOImages", "ServeurFTP", images.server));
   window.SetField(Field::kUserVOImages, run.Config("VOImages", "User", images.user));
   window.SetField(Field::kPasswordVOImages, run.Config("VOImages", "PassWord", images.password));
   window.SetField(Field::kRepertVOImages, run.Config("VOImages", "PathFTP", images.folder));
-  window.SetField(Field::kServeur, run.Config(target, "ServeurFTP", gateway.server));
-  window.SetField(Field::kUser, run.Config(target, "User", gateway.user));
-  window.SetField(Field::kPassword, run.Config(target, "PassWord", gateway.password));
-  window.SetField(Field::kRepert, run.Config(target, "PathFTP", gateway.folder));
+}
+
+void LoadGatewayFields(Run& run, std::string_view section, const ConnectionDefaults& gateway) {
+  WindowPort& window = run.window();
+  window.SetField(Field::kServeur, run.Config(section, "ServeurFTP", gateway.server));
+  window.SetField(Field::kUser, run.Config(section, "User", gateway.user));
+  window.SetField(Field::kPassword, run.Config(section, "PassWord", gateway.password));
+  window.SetField(Field::kRepert, run.Config(section, "PathFTP", gateway.folder));
+}
+
+void LoadConnectionFields(Run& run, const ConnectionDefaults& gateway,
+                          const ConnectionDefaults& image_server) {
+  const std::string& target = run.state.export_target;
+  LoadImageServerFields(run, image_server);
+  LoadGatewayFields(run, target, gateway);
   run.state.test_ftp_vo_images = OnUnlessZero(run.Config(target, "TestFTPVOImages", "0"));
+}
+
+void LoadConnectionFields(Run& run, const ConnectionDefaults& gateway) {
+  LoadConnectionFields(run, gateway, kImageServerDefaults);
 }
 
 XmlCursorPtr LoadSourceDocument(Run& run, std::string_view file_target) {
@@ -176,6 +195,49 @@ std::string FormatGeneralNumber(double value, const RegionalSettings& regional) 
     }
   }
   return text;
+}
+
+std::string AdReferenceLead(std::string_view lead, std::string_view type_vo) {
+  return ReadInteger(type_vo, 0) == 1 ? std::string() : std::string(lead);
+}
+
+std::string RecordAdReference(const Run& run, IXMLCursor& record, std::string_view lead) {
+  return BuildAdReference(AdReferenceLead(lead, record.GetValue("TypeVO")),
+                          record.GetValue("RefSite"), record.GetValue("RefExpo"),
+                          run.host().clock.Now());
+}
+
+std::string PhotoAddress(const Run& run, std::string_view photo_name) {
+  std::string address = run.state.url_images;
+  address += '/';
+  address += photo_name;
+  address += ".jpg";
+  return address;
+}
+
+std::vector<std::string> VehiclePhotoAddresses(const Run& run, IXMLCursor& document,
+                                               std::string_view id_vo, size_t max_count) {
+  std::vector<std::string> addresses;
+  if (max_count == 0) return addresses;
+  for (XmlCursorPtr photo = SelectPhotosOfVehicle(document, id_vo); !photo->Eof(); photo->Next()) {
+    addresses.push_back(PhotoAddress(run, photo->GetValue("NomImage")));
+    if (addresses.size() == max_count) break;
+  }
+  return addresses;
+}
+
+int FillFirstEmptySlot(IXMLCursor& record, std::string_view slot_prefix, int slot_count,
+                       std::string_view value) {
+  std::string name(slot_prefix);
+  for (int slot = 1; slot <= slot_count; ++slot) {
+    name.resize(slot_prefix.size());
+    name += std::to_string(slot);
+    if (record.GetValue(name).empty()) {
+      record.SetValue(name, value);
+      return slot;
+    }
+  }
+  return 0;
 }
 
 void FinishRun(Run& run) { run.state.run_finished = true; }

@@ -5,9 +5,12 @@
 // the common parts.
 #pragma once
 
+#include <cstddef>
 #include <future>
+#include <limits>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "xml/xml_cursor.h"
 
@@ -27,6 +30,11 @@ struct ConnectionDefaults {
 
 // The image server's built-in values (section "VOImages").
 extern const ConnectionDefaults kImageServerDefaults;
+// The maker's FTP host, for the exporters whose files and photos live there: its image
+// folder ("www/voimages"), and the dealer's export folder under the same account
+// ("www/dorvane/export").
+extern const ConnectionDefaults kMakerImageServerDefaults;
+extern const ConnectionDefaults kMakerExportDefaults;
 
 // Windows folder + "\TEMP\Listelo": where most exporters write their files.
 std::string ExportFolder(const Run& run);
@@ -45,6 +53,17 @@ std::string WorkingFolder(const Run& run, std::string_view default_path_temp);
 // four connection values of the target's section into the gateway fields, and sets the
 // image-server test switch from the target's TestFTPVOImages.
 void LoadConnectionFields(Run& run, const ConnectionDefaults& gateway);
+
+// The same with the exporter's own built-in values for the image server.
+void LoadConnectionFields(Run& run, const ConnectionDefaults& gateway,
+                          const ConnectionDefaults& image_server);
+
+// The four "VOImages" values into the image-server fields alone.
+void LoadImageServerFields(Run& run, const ConnectionDefaults& image_server = kImageServerDefaults);
+
+// The four connection values (ServeurFTP, User, PassWord, PathFTP) of `section` into the
+// gateway fields: a target's section, or the section of one dealer site.
+void LoadGatewayFields(Run& run, std::string_view section, const ConnectionDefaults& gateway);
 
 // A new cursor on the target's source stock document (Options/SourceFolder or the
 // stock database's folder). Raises the cursor's error when it is missing or malformed.
@@ -68,6 +87,31 @@ double ReadNumber(std::string_view text, const RegionalSettings& regional, doubl
 // thousands separator, the locale's decimal separator; exponent form ("1E15", "1,5E-5")
 // when the value has more than 15 integer digits or is below 0.0001. 0 is "0".
 std::string FormatGeneralNumber(double value, const RegionalSettings& regional);
+
+// The text that opens a vehicle's advertisement reference: `lead` (the make, or the
+// category), or empty when `type_vo` reads as the integer 1.
+std::string AdReferenceLead(std::string_view lead, std::string_view type_vo);
+
+// BuildAdReference of the record: AdReferenceLead(lead, TypeVO), RefSite, RefExpo and the
+// clock's time. `lead` is a value, not a field name: some portals pass the make as
+// rewritten, others as read.
+std::string RecordAdReference(const Run& run, IXMLCursor& record, std::string_view lead);
+
+// The web address of a photo on the image server: Options/URLImages + "/" + name + ".jpg".
+std::string PhotoAddress(const Run& run, std::string_view photo_name);
+
+inline constexpr size_t kAllPhotos = std::numeric_limits<size_t>::max();
+
+// The web addresses (PhotoAddress of NomImage) of the first `max_count` photo records
+// of vehicle `id_vo`, in document order.
+std::vector<std::string> VehiclePhotoAddresses(const Run& run, IXMLCursor& document,
+                                               std::string_view id_vo, size_t max_count);
+
+// Sets the first of `slot_prefix` + 1 ... `slot_prefix` + `slot_count` whose text is
+// empty (or which is missing: it is then added) to `value`, and returns its number; 0,
+// changing nothing, when all are taken.
+int FillFirstEmptySlot(IXMLCursor& record, std::string_view slot_prefix, int slot_count,
+                       std::string_view value);
 
 // The run's last step.
 void FinishRun(Run& run);

@@ -44,6 +44,13 @@ std::optional<std::string> ProcessEnvironment::Get(std::string_view name) const 
 #endif
 }
 
+std::string UserTempFolder(const Environment& environment) {
+  if (std::optional<std::string> temp = environment.Get("TEMP"); temp && !temp->empty()) {
+    return *temp;
+  }
+  return environment.Get("Windir").value_or(std::string()) + "\\TEMP";
+}
+
 std::optional<std::string> MapEnvironment::Get(std::string_view name) const {
   auto it = vars_.find(std::string(name));
   if (it == vars_.end()) return std::nullopt;

@@ -74,6 +74,12 @@ class MapEnvironment : public Environment {
   std::map<std::string, std::string> vars_;
 };
 
+// The user's folder for temporary files: the variable "TEMP". Where it is unset or empty
+// (it usually is unset on POSIX hosts), the Windows folder ("Windir") + "\TEMP", so that files
+// meant for it still land in a folder of the dealer's tree rather than in the working
+// folder of the process.
+std::string UserTempFolder(const Environment& environment);
+
 // The full path of the running executable, empty when the host cannot tell.
 std::filesystem::path RunningExecutablePath();
 

@@ -269,6 +269,40 @@ std::string AnsiReplaceAllIgnoreCase(std::string_view text, std::string_view fro
   return out;
 }
 
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  if (from.empty()) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  for (size_t hit = text.find(from); hit != std::string_view::npos; hit = text.find(from, pos)) {
+    out.append(text.substr(pos, hit - pos));
+    out.append(to);
+    pos = hit + from.size();
+  }
+  out.append(text.substr(pos));
+  return out;
+}
+
+std::string AnsiReplaceFirstIgnoreCase(std::string_view text, std::string_view from,
+                                       std::string_view to) {
+  const size_t hit =
+      from.empty() ? std::string_view::npos : FindIgnoringCase(text, AnsiUpperCase(from), 0);
+  if (hit == std::string_view::npos) return std::string(text);
+  std::string out(text.substr(0, hit));
+  out.append(to);
+  out.append(text.substr(hit + from.size()));
+  return out;
+}
+
+bool Contains(std::string_view text, std::string_view needle) {
+  return !needle.empty() && text.find(needle) != std::string_view::npos;
+}
+
+bool AnsiContainsIgnoreCase(std::string_view text, std::string_view needle) {
+  return !needle.empty() &&
+         FindIgnoringCase(text, AnsiUpperCase(needle), 0) != std::string_view::npos;
+}
+
 std::string_view TrimBlanks(std::string_view text) {
   size_t begin = 0;
   size_t end = text.size();

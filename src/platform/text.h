@@ -38,6 +38,22 @@ std::string AnsiReplaceAllIgnoreCase(std::string_view text, std::string_view fro
 void AnsiReplaceAllIgnoreCase(std::string_view text, std::string_view from, std::string_view to,
                               std::string& out);
 
+// Replaces every occurrence of `from` (exact, letter case significant) by `to`, scanning
+// left to right without overlap; text that a replacement puts in is not searched again.
+// An empty `from` is never found. Linear in the text.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+// Replaces the first occurrence of `from`, ignoring letter case, by `to`. An empty
+// `from` is never found.
+std::string AnsiReplaceFirstIgnoreCase(std::string_view text, std::string_view from,
+                                       std::string_view to);
+
+// Whether `text` holds `needle` (exact, letter case significant). The empty needle is
+// never found: a search for an empty field must not match every text.
+bool Contains(std::string_view text, std::string_view needle);
+// The same, ignoring letter case.
+bool AnsiContainsIgnoreCase(std::string_view text, std::string_view needle);
+
 // Blanks and control characters (anything up to and including the space) cut from both
 // ends, as the configuration reader and the field transforms trim.
 std::string_view TrimBlanks(std::string_view text);

@@ -2,6 +2,7 @@
 // document.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -19,5 +20,42 @@ namespace listelo {
 //   "CLIM;ABS;"     -> "CLIM, Antiblocage"   (CLIM never stands between two ";")
 // A code holding "'" fails with XmlCursorError, as its selection would.
 std::string ExpandEquipment(IXMLCursor& cursor, std::string_view codes);
+
+// Whether the ";"-delimited list holds ";" + code + ";" (exact, letter case
+// significant). A list without its leading ";" thus never holds its first code, and the
+// empty code is held by a list that holds ";;".
+bool HasEquipmentCode(std::string_view list, std::string_view code);
+
+// The words an equipment flag is written with: `yes` when the list holds the code, `no`
+// when it does not, `empty_list` when the list is empty (no answer).
+struct FlagWords {
+  std::string_view yes;
+  std::string_view no;
+  std::string_view empty_list;
+};
+inline constexpr FlagWords kOneZeroFlag = {"1", "0", ""};
+inline constexpr FlagWords kYesNoFlag = {"O", "N", ""};
+inline constexpr FlagWords kTrueFalseFlag = {"true", "false", ""};
+// O/N columns that read an empty list as "N".
+inline constexpr FlagWords kYesNoColumn = {"O", "N", "N"};
+
+// The flag of `code` in `list` (see HasEquipmentCode), written with `words`.
+std::string EquipmentFlag(std::string_view list, std::string_view code, const FlagWords& words);
+
+// The labels of those of `codes` that `list` holds, in the order of `codes`, joined by
+// ", " (ExpandEquipment of ";" + code + ";" for each held code); empty when none is held.
+std::string HeldEquipmentLabels(IXMLCursor& cursor, std::string_view list,
+                                std::initializer_list<std::string_view> codes);
+
+// One equipment list of a composed text, with what stands before and after its labels.
+struct LabelSection {
+  std::string_view codes;   // ";"-delimited code list
+  std::string_view before;  // " - Equipements Intérieurs : "
+  std::string_view after;   // "\r\n\r\n"
+};
+
+// For each section in order whose codes give labels (ExpandEquipment not empty):
+// before + labels + after. Sections without labels add nothing.
+std::string EquipmentLabelText(IXMLCursor& cursor, std::initializer_list<LabelSection> sections);
 
 }  // namespace listelo

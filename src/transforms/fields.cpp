@@ -238,4 +238,50 @@ void AddTabYesNo(std::string& line, std::string_view value) {
   line += kTab;
 }
 
+CalendarDate AddMonths(CalendarDate date, int months) {
+  const long long index = static_cast<long long>(date.year) * 12 + (date.month - 1) + months;
+  const long long year = index >= 0 ? index / 12 : -((-index + 11) / 12);
+  date.year = static_cast<int>(year);
+  date.month = static_cast<int>(index - year * 12) + 1;
+  date.day = std::min(date.day, 28);
+  return date;
+}
+
+void AddQuotedField(std::string& line, std::string_view value, QuoteRule rule) {
+  line += '"';
+  for (char c : value) {
+    if (c == '"') {
+      if (rule == QuoteRule::kQuotesToBlanks) line += ' ';
+    } else if (c == ';' && rule == QuoteRule::kDropQuotes) {
+      line += '.';
+    } else {
+      line += c;
+    }
+  }
+  line += "\";";
+}
+
+void QuotedCsvText::Add(std::string_view value, std::string_view header) {
+  if (first_line_) AddQuotedField(header_, header, rule_);
+  AddQuotedField(line_, value, rule_);
+}
+
+std::string QuotedCsvText::EndLine() {
+  if (!line_.empty() && line_.back() == ';') line_.pop_back();
+  lines_ += line_;
+  lines_ += "\r\n";
+  first_line_ = false;
+  std::string line;
+  line.swap(line_);
+  return line;
+}
+
+std::string QuotedCsvText::Text() const {
+  std::string text(header_);
+  if (!text.empty() && text.back() == ';') text.pop_back();
+  text += "\r\n";
+  text += lines_;
+  return text;
+}
+
 }  // namespace listelo

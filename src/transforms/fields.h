@@ -48,4 +48,47 @@ struct CalendarDate {
 bool ReadShortDate(std::string_view value, const RegionalSettings& regional, const DateTime& today,
                    CalendarDate& date);
 
+// The date `months` months later (earlier for a negative count): the months are added
+// to the month number, which then carries into the year, and a day above 28 becomes 28,
+// so the result is always a day of the calendar ("31/01/2011" + 1 gives "28/02/2011",
+// "30/04/2011" + 2 gives "28/06/2011").
+CalendarDate AddMonths(CalendarDate date, int months);
+
+// How a quoted field keeps its quotes out of the value.
+enum class QuoteRule {
+  kDropQuotes,      // every " removed and every ";" made ".": a value never holds either
+  kQuotesToBlanks,  // every " made one blank; ";" stays (the quotes enclose it)
+};
+
+// value between double quotes, after `rule`, + ";".
+void AddQuotedField(std::string& line, std::string_view value, QuoteRule rule);
+
+// A text file of quoted, semicolon-separated lines, optionally behind a header line that
+// is collected while the first line is built. Every value and every header stands
+// between double quotes; the ";" after a line's last value is not written, and every
+// line (the header's too) ends with CR LF.
+class QuotedCsvText {
+ public:
+  explicit QuotedCsvText(QuoteRule rule) : rule_(rule) {}
+
+  // Appends a value to the current line; while the first line is built, `header` is
+  // appended to the header line too.
+  void Add(std::string_view value, std::string_view header = {});
+  // Closes the current line and returns it, without its last ";" and without CR LF
+  // (for files that take one line at a time); it is kept for Text() too.
+  std::string EndLine();
+  // The header line with CR LF (a lone CR LF when no line was built) followed by the
+  // lines, each with CR LF. Without headers, use Lines().
+  std::string Text() const;
+  // The lines alone, each with CR LF.
+  const std::string& Lines() const { return lines_; }
+
+ private:
+  QuoteRule rule_;
+  bool first_line_ = true;
+  std::string header_;
+  std::string line_;
+  std::string lines_;
+};
+
 }  // namespace listelo

@@ -98,4 +98,29 @@ std::string RemoveSpans(std::string_view text, std::string_view start_marker,
   return SpanRemover(text, start_marker, end_marker, replacement).Run();
 }
 
+std::string RemoveSpansInRecords(std::string_view text, std::string_view start_marker,
+                                 std::string_view end_marker, std::string_view record_end) {
+  if (start_marker.empty() || end_marker.empty()) return std::string(text);
+  // Each record, from just after the previous record's end tag to just before its own,
+  // is cut on its own, so no span can take in a record end tag.
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t record_end_at =
+        record_end.empty() ? std::string_view::npos : text.find(record_end, pos);
+    const size_t body_end = record_end_at == std::string_view::npos ? text.size() : record_end_at;
+    const std::string_view body = text.substr(pos, body_end - pos);
+    if (body.find(start_marker) == std::string_view::npos) {
+      out.append(body);
+    } else {
+      out.append(RemoveSpans(body, start_marker, end_marker, ""));
+    }
+    if (record_end_at == std::string_view::npos) break;
+    out.append(record_end);
+    pos = record_end_at + record_end.size();
+  }
+  return out;
+}
+
 }  // namespace listelo

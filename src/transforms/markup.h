@@ -32,4 +32,20 @@ namespace listelo {
 std::string RemoveSpans(std::string_view text, std::string_view start_marker,
                         std::string_view end_marker, std::string_view replacement);
 
+// The end tag of a vehicle record as the cursor serialises it.
+inline constexpr std::string_view kVehicleRecordEnd = "</DataVO>";
+
+// Removes runs of elements inside records: every span from `start_marker` to the first
+// `end_marker` after it, both included, as RemoveSpans does with an empty replacement,
+// but a span never reaches past the next `record_end` (exact, case-sensitive). A record
+// that holds a start marker without an end marker before its own end tag keeps its
+// elements, and the records after it are cut as usual; a span that runs past the record's
+// end would instead swallow the next records. Text after the last record end is cut up
+// to the end of the text. For text whose records each hold both markers, in that order,
+// the result is the same as RemoveSpans's. Empty markers are never found. Linear in the
+// size of the text.
+std::string RemoveSpansInRecords(std::string_view text, std::string_view start_marker,
+                                 std::string_view end_marker,
+                                 std::string_view record_end = kVehicleRecordEnd);
+
 }  // namespace listelo

@@ -45,4 +45,8 @@ std::string StripMakeFromModel(std::string_view model, std::string_view make) {
   return std::string(TrimBlanks(result));
 }
 
+std::string FullMakeName(std::string_view make) {
+  return make == "VW" ? "Volkswagen" : std::string(make);
+}
+
 }  // namespace listelo

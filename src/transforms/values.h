@@ -18,4 +18,8 @@ int LeadingNumber(std::string_view text, int default_value);
 // trimmed from both ends. An empty make removes nothing.
 std::string StripMakeFromModel(std::string_view model, std::string_view make);
 
+// The make as the portals spell it: "Volkswagen" for exactly "VW" (letter case
+// significant: "vw" stays), any other make unchanged.
+std::string FullMakeName(std::string_view make);
+
 }  // namespace listelo
