@@ -240,6 +240,19 @@ int FillFirstEmptySlot(IXMLCursor& record, std::string_view slot_prefix, int slo
   return 0;
 }
 
+void RemoveAuxiliarySections(Run& run, IXMLCursor& document) {
+  XmlCursorPtr photos = document.Select(kPhotosSection);
+  run.WriteLog("Avant Suppression LiensImages");
+  if (!photos->Eof()) photos->Delete();
+  XmlCursorPtr labels = document.Select(kEquipmentLabelsSection);
+  run.WriteLog("Avant Suppression LiensEquipements");
+  if (!labels->Eof()) labels->Delete();
+  XmlCursorPtr aliases = document.Select(kAliasesSection);
+  run.WriteLog("Après Suppression LiensImages & LiensEquipements & Aliases");
+  if (!aliases->Eof()) aliases->Delete();
+  run.WriteLog("Après Aliases");
+}
+
 void FinishRun(Run& run) { run.state.run_finished = true; }
 
 BackgroundSnapshot::BackgroundSnapshot(XmlCursorPtr document)

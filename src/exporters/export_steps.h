@@ -113,6 +113,10 @@ std::vector<std::string> VehiclePhotoAddresses(const Run& run, IXMLCursor& docum
 int FillFirstEmptySlot(IXMLCursor& record, std::string_view slot_prefix, int slot_count,
                        std::string_view value);
 
+// Deletes the photo records, the equipment labels and the aliases from the document, as
+// the exporters that deliver the stock document itself do, logging each step.
+void RemoveAuxiliarySections(Run& run, IXMLCursor& document);
+
 // The run's last step.
 void FinishRun(Run& run);
 

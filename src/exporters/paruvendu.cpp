@@ -84,19 +84,6 @@ void AttachPhoto(Run& run, IXMLCursor& main, IXMLCursor& photo) {
   SyncImage(run, name + ".jpg");
 }
 
-void RemoveAuxiliarySections(Run& run, IXMLCursor& main) {
-  XmlCursorPtr photos = main.Select(kPhotosSection);
-  run.WriteLog("Avant Suppression LiensImages");
-  if (!photos->Eof()) photos->Delete();
-  XmlCursorPtr labels = main.Select(kEquipmentLabelsSection);
-  run.WriteLog("Avant Suppression LiensEquipements");
-  if (!labels->Eof()) labels->Delete();
-  XmlCursorPtr aliases = main.Select(kAliasesSection);
-  run.WriteLog("Après Suppression LiensImages & LiensEquipements & Aliases");
-  if (!aliases->Eof()) aliases->Delete();
-  run.WriteLog("Après Aliases");
-}
-
 // Photo slots become Photo elements numbered by their slot, idNVO becomes id-VO, and the
 // fields the portal does not take are cut out of the markup.
 std::string RewriteMarkup(std::string text) {

@@ -279,19 +279,6 @@ void AttachPhoto(const Run& run, IXMLCursor& main, IXMLCursor& photo) {
   FillFirstEmptySlot(*vehicle, Rad1PhotoSlot, kRad1PhotoSlots, address);
 }
 
-void RemoveAuxiliarySections(Run& run, IXMLCursor& main) {
-  XmlCursorPtr photos = main.Select(kPhotosSection);
-  run.WriteLog("Avant Suppression LiensImages");
-  if (!photos->Eof()) photos->Delete();
-  XmlCursorPtr labels = main.Select(kEquipmentLabelsSection);
-  run.WriteLog("Avant Suppression LiensEquipements");
-  if (!labels->Eof()) labels->Delete();
-  XmlCursorPtr aliases = main.Select(kAliasesSection);
-  run.WriteLog("Après Suppression LiensImages & LiensEquipements & Aliases");
-  if (!aliases->Eof()) aliases->Delete();
-  run.WriteLog("Après Aliases");
-}
-
 // The markup in the portal's vocabulary: the fields the portal does not take cut out,
 // the records and the root renamed, the ISO-8859-15 declaration, the "Rad1_" of the
 // portal fields' names dropped.
