@@ -7,28 +7,23 @@
 //
 // The two targets differ in four places: Rad1's mileage line in the text, Rad1's block
 // of portal fields, Rad1's extra cut and root names in the markup, and the file names.
-#include <filesystem>
 #include <string>
 #include <string_view>
 
 #include "app/errors.h"
 #include "app/run.h"
-#include "delivery/ftp_delivery.h"
-#include "delivery/zip.h"
+#include "exporters/export_output.h"
 #include "exporters/export_steps.h"
 #include "exporters/exporters.h"
-#include "platform/paths.h"
 #include "platform/text.h"
+#include "transforms/contact.h"
 #include "transforms/equipment.h"
 #include "transforms/markup.h"
-#include "transforms/reference.h"
+#include "transforms/values.h"
 #include "xml/stock_document.h"
 
 namespace listelo {
 namespace {
-
-// The gateway account is the deployment's to set: without a User nothing is uploaded.
-const ConnectionDefaults kGatewayDefaults = {"images.concession.invalid", "", "", ""};
 
 // The advertisement password of Rad1 is a fixed capital letter, the town's initial and a
 // fixed seven-character suffix. The real letter and suffix are set in the RAD1 section;
@@ -73,10 +68,6 @@ void ReadPasswordParts(const Run& run, Settings& settings) {
   }
 }
 
-bool Contains(std::string_view text, std::string_view part) {
-  return !part.empty() && text.find(part) != std::string_view::npos;
-}
-
 // The values of a vehicle record that the title, the text and the Rad1 block share.
 struct Vehicle {
   std::string town;       // InfoVille, upper-cased
@@ -106,7 +97,7 @@ std::string Title(IXMLCursor& record, const Vehicle& vehicle) {
   const std::string version = record.GetValue("ModeleVersion");
   const std::string model = record.GetValue("InfoModele");
   std::string text = version;
-  if (!Contains(AnsiUpperCase(version), AnsiUpperCase(model))) text = model + " " + version;
+  if (!AnsiContainsIgnoreCase(version, model)) text = model + " " + version;
   text = vehicle.make + " " + text;
   const std::string reference_part = " (ref:" + vehicle.reference + ")";
   if (text.size() + reference_part.size() > kTitleLength) {
@@ -139,30 +130,15 @@ void AddSeparator(std::string& text) {
   text += kCrLf;
 }
 
-void AddEquipment(IXMLCursor& record, std::string& text) {
-  static constexpr std::pair<const char*, const char*> kLists[] = {
-      {"EqutInterieur", " + Equipements Intérieurs : "},
-      {"EqutExterieur", " + Equipements Extérieurs : "},
-      {"EqutSecurite", " + Equipements Sécurité : "}};
-  for (const auto& [field, heading] : kLists) {
-    const std::string labels = ExpandEquipment(record, record.GetValue(field));
-    if (labels.empty()) continue;
-    text += heading;
-    AddLine(text, labels);
-    text += kCrLf;
-  }
-}
-
 std::string AdvertisementText(IXMLCursor& record, const Vehicle& vehicle,
                               const std::string& warranty, const std::string& options,
                               const Settings& settings) {
   std::string text;
   AddSeparator(text);
-  const std::string brand = vehicle.make == "VW" ? "Volkswagen" : vehicle.make;
-  AddLine(text, brand + " " + record.GetValue("ModeleVersion"));
+  AddLine(text, FullMakeName(vehicle.make) + " " + record.GetValue("ModeleVersion"));
   if (!warranty.empty()) {
-    AddLine(text, Contains(AnsiUpperCase(warranty), "MOIS") ? "Garantie Européenne de " + warranty
-                                                            : "Garantie " + warranty);
+    AddLine(text, AnsiContainsIgnoreCase(warranty, "MOIS") ? "Garantie Européenne de " + warranty
+                                                           : "Garantie " + warranty);
   }
   AddSeparator(text);
 
@@ -177,13 +153,15 @@ std::string AdvertisementText(IXMLCursor& record, const Vehicle& vehicle,
   if (Contains(options, ";VNF;")) AddLine(text, "Véhicule Non Fumeur");
   if (Contains(options, ";StatGar;")) AddLine(text, "Stationnement dans un garage");
   text += kCrLf;
-  AddEquipment(record, text);
+  const std::string interior = record.GetValue("EqutInterieur");
+  const std::string exterior = record.GetValue("EqutExterieur");
+  const std::string safety = record.GetValue("EqutSecurite");
+  text += EquipmentLabelText(record, {{interior, " + Equipements Intérieurs : ", "\r\n\r\n"},
+                                      {exterior, " + Equipements Extérieurs : ", "\r\n\r\n"},
+                                      {safety, " + Equipements Sécurité : ", "\r\n\r\n"}});
   AddSeparator(text);
 
-  const std::string contact = record.GetValue("contact");
-  const std::string call =
-      AnsiUpperCase(contact) == "STANDARD" ? "Tél : " : "Contactez " + contact + " au ";
-  AddLine(text, call + vehicle.telephone);
+  AddLine(text, ContactPhrase(record.GetValue("contact")) + vehicle.telephone);
   AddLine(text, record.GetValue("LibelleSociete"));
   text += kCrLf;
   AddLine(text, record.GetValue("HorairesCommercial"));
@@ -199,9 +177,6 @@ std::string WithoutDots(std::string text) {
   std::erase(text, '.');
   return text;
 }
-
-std::string Rad1PhotoSlot(int slot) { return "Rad1_photo" + std::to_string(slot); }
-std::string PhotoSlot(int slot) { return "photo" + std::to_string(slot); }
 
 // The portal fields of Rad1, in the portal's order after Ref. The markup pass drops the
 // "Rad1_" of their names.
@@ -230,7 +205,7 @@ void WriteRad1Fields(IXMLCursor& record, const Vehicle& vehicle, const Settings&
   record.SetValue("Rad1_tel_cache", "N");
   // Empty slots for the photo pass; one the source already fills keeps its address.
   for (int slot = 1; slot <= kRad1PhotoSlots; ++slot) {
-    const std::string name = Rad1PhotoSlot(slot);
+    const std::string name = "Rad1_photo" + std::to_string(slot);
     record.SetValue(name, record.GetValue(name));
   }
 }
@@ -242,10 +217,7 @@ void RewriteVehicle(Run& run, IXMLCursor& main, IXMLCursor& record, const Settin
   vehicle.telephone = record.GetValue("telephone");
   vehicle.email = record.GetValue("email");
   vehicle.make = record.GetValue("InfoMarque");
-  const std::string lead = ReadInteger(record.GetValue("TypeVO"), 0) == 1 ? "" : vehicle.make;
-  vehicle.reference = BuildAdReference(lead, record.GetValue("RefSite"), record.GetValue("RefExpo"),
-                                       run.host().clock.Now()) +
-                      "-" + record.GetValue("idNVO");
+  vehicle.reference = RecordAdReference(run, record, vehicle.make) + "-" + record.GetValue("idNVO");
   ApplySiteContacts(main, record, vehicle);
 
   record.SetValue("Titre", Title(record, vehicle));
@@ -257,26 +229,14 @@ void RewriteVehicle(Run& run, IXMLCursor& main, IXMLCursor& record, const Settin
   if (settings.rad1) WriteRad1Fields(record, vehicle, settings);
 }
 
-// Writes `address` into the first empty one of `count` slots named by `slot_name`.
-void FillFirstEmptySlot(IXMLCursor& vehicle, std::string (*slot_name)(int), int count,
-                        const std::string& address) {
-  for (int slot = 1; slot <= count; ++slot) {
-    const std::string name = slot_name(slot);
-    if (vehicle.GetValue(name).empty()) {
-      vehicle.SetValue(name, address);
-      return;
-    }
-  }
-}
-
 // The photo's address goes into the vehicle's first empty photo slot and, apart from
 // that, into its first empty Rad1 photo slot; a photo beyond the slots goes nowhere.
 void AttachPhoto(const Run& run, IXMLCursor& main, IXMLCursor& photo) {
   XmlCursorPtr vehicle = SelectVehicle(main, photo.GetValue("idVO"));
   if (vehicle->Eof()) return;
-  const std::string address = run.state.url_images + "/" + photo.GetValue("NomImage") + ".jpg";
-  FillFirstEmptySlot(*vehicle, PhotoSlot, kPhotoSlots, address);
-  FillFirstEmptySlot(*vehicle, Rad1PhotoSlot, kRad1PhotoSlots, address);
+  const std::string address = PhotoAddress(run, photo.GetValue("NomImage"));
+  FillFirstEmptySlot(*vehicle, "photo", kPhotoSlots, address);
+  FillFirstEmptySlot(*vehicle, "Rad1_photo", kRad1PhotoSlots, address);
 }
 
 // The markup in the portal's vocabulary: the fields the portal does not take cut out,
@@ -291,6 +251,12 @@ std::string RewriteMarkup(std::string text, bool rad1) {
   const auto cut = [&](std::string_view start, std::string_view end) {
     text = RemoveSpans(text, start, end, "");
   };
+  // Runs of several elements are cut record by record: a record that lacks the end
+  // element keeps its elements instead of losing the records after it.
+  std::string_view record_end = kVehicleRecordEnd;
+  const auto cut_run = [&](std::string_view start, std::string_view end) {
+    text = RemoveSpansInRecords(text, start, end, record_end);
+  };
   cut("<InfosSRS ", "</InfosSRS>");
   cut("<idVO>", "</idVO>");
   cut("<TypeVO>", "</TypeVO>");
@@ -299,18 +265,19 @@ std::string RewriteMarkup(std::string text, bool rad1) {
   cut("<id_Track>", "</id_Track>");
   if (rad1) {
     // Unclosed: the company's element may carry attributes.
-    cut("<LibelleSociete", "</Ref>");
+    cut_run("<LibelleSociete", "</Ref>");
     replace_all("<document>", "<TRAQUEANNONCES_XML>");
     replace_all("</document>", "</TRAQUEANNONCES_XML>");
     replace_all("<DataVO>", "<annonces>");
     replace_all("</DataVO>", "</annonces>");
+    record_end = "</annonces>";
   }
   cut("<RefSite>", "</RefSite>");
   cut("<RefExpo>", "</RefExpo>");
-  cut("<EqutInterieur>", "</InfoComplement>");
+  cut_run("<EqutInterieur>", "</InfoComplement>");
   cut("<DataVOS EOF=\"", "RecordName=\"DataVO\">");
   cut("<DataVOS EOF=\"", "RecordName=\"DataVO\"/>");
-  cut("<HorairesCommercial>", "</MsgGarCons>");
+  cut_run("<HorairesCommercial>", "</MsgGarCons>");
   replace_all("</DataVOS>", "");
   replace_all("<DataVO>", "<annonce>");
   replace_all("</DataVO>", "</annonce>");
@@ -326,19 +293,9 @@ std::string RewriteMarkup(std::string text, bool rad1) {
 
 void PackAndDeliver(Run& run, const std::string& output_path, const std::string& archive) {
   run.WriteLog("");
-  TZip zip(run);
-  std::error_code ec;
-  std::filesystem::remove(run.HostPath(archive), ec);
-  zip.OpenArchive(archive);
-  zip.FileSpecs().push_back(output_path);
-  zip.AddFiles();
-  run.window().AddLine("Fichier " + archive + " créé");
+  PackArchive(run, archive, {output_path}, ZipLogLine::kNotLogged);
   run.WriteLog("");
-  if (run.window().GetField(Field::kUser).empty()) return;
-  const std::string result = SendFileFTP(run, archive, true);
-  run.WriteLog(result +
-               "Fichier VO actualisé sur site FTP : " + std::string(WindowsFileName(archive)) +
-               " - " + std::to_string(run.state.vehicle_count) + " VO");
+  if (!run.window().GetField(Field::kUser).empty()) SendArchive(run, archive);
 }
 
 }  // namespace
@@ -351,7 +308,9 @@ void ExportRad1(Run& run, std::string_view label) {
   const std::string output_path = export_folder + "\\" + std::string(label) + "_" + stamp + ".xml";
   const std::string archive = export_folder + "\\" + std::string(label) + "_" + stamp + ".zip";
   EnsureFolder(run, export_folder);
-  LoadConnectionFields(run, kGatewayDefaults);
+  // The gateway account is the deployment's to set: without a User nothing is uploaded.
+  const ConnectionDefaults gateway = {kImageServerDefaults.server, "", "", ""};
+  LoadConnectionFields(run, gateway);
   if (settings.rad1) ReadPasswordParts(run, settings);
 
   XmlCursorPtr main = LoadSourceDocument(run, AnsiUpperCase(label));
