@@ -1,5 +1,6 @@
-// listelo_make_stock [--autoscout24] N out.xml: writes a source stock document of N
-// vehicles; --autoscout24 adds the fields of the AutoScout24 and VPN documents.
+// listelo_make_stock [--autoscout24 | --infopress] N out.xml: writes a source stock
+// document of N vehicles; --autoscout24 adds the fields of the AutoScout24 and VPN
+// documents, --infopress those of the Rad1 and InfoPress one.
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -14,9 +15,13 @@ int main(int argc, char** argv) {
     fields = listelo::bench::StockFields::kAutoScout24;
     --argc;
     ++argv;
+  } else if (argc > 1 && std::string_view(argv[1]) == "--infopress") {
+    fields = listelo::bench::StockFields::kInfoPress;
+    --argc;
+    ++argv;
   }
   if (argc != 3 || std::atoi(argv[1]) < 0) {
-    std::cerr << "usage: listelo_make_stock [--autoscout24] VEHICLES OUT.xml\n";
+    std::cerr << "usage: listelo_make_stock [--autoscout24 | --infopress] VEHICLES OUT.xml\n";
     return 2;
   }
   try {

@@ -11,6 +11,8 @@ enum class StockFields {
   kParuVendu,    // the ParuVendu document's fields only
   kAutoScout24,  // also IMarque, IModele, IVersion, MoisMEC, AnneeMEC, PrixDuBien,
                  // PrixConstructeur, the InfoEqui* lists of real codes, InfoVR, pPromo...
+  kInfoPress,    // also InfoMarque, InfoModele, Carrosserie, contact, LibelleSociete,
+                 // MsgGarCons, SIREN, CodePostal, photo1..photo6 (Rad1 and InfoPress)
 };
 
 // The document as the stock database writes it (UTF-8, indented). The same `vehicles`,

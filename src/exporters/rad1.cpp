@@ -239,6 +239,24 @@ void AttachPhoto(const Run& run, IXMLCursor& main, IXMLCursor& photo) {
   FillFirstEmptySlot(*vehicle, "Rad1_photo", kRad1PhotoSlots, address);
 }
 
+// The passes over the records hold their cursors only while they run: a cursor keeps the
+// tree it stands in alive, and the document is replaced twice later on.
+void RewriteVehicles(Run& run, IXMLCursor& main, const Settings& settings) {
+  XmlCursorPtr records = SelectVehicles(main);
+  run.WriteLog("Après premier Select DataVO");
+  for (; !records->Eof(); records->Next()) RewriteVehicle(run, main, *records, settings);
+}
+
+void AttachPhotos(Run& run, IXMLCursor& main) {
+  XmlCursorPtr photos = SelectPhotos(main);
+  run.WriteLog("Après premier Select LiensImages");
+  while (!photos->Eof()) {
+    AttachPhoto(run, main, *photos);
+    photos->Next();
+    run.window().ProcessEvents();
+  }
+}
+
 // The markup in the portal's vocabulary: the fields the portal does not take cut out,
 // the records and the root renamed, the ISO-8859-15 declaration, the "Rad1_" of the
 // portal fields' names dropped.
@@ -248,8 +266,9 @@ std::string RewriteMarkup(std::string text, bool rad1) {
     AnsiReplaceAllIgnoreCase(text, from, to, scratch);
     text.swap(scratch);
   };
+  // A cut whose start marker is not there leaves the text as it is, without a copy.
   const auto cut = [&](std::string_view start, std::string_view end) {
-    text = RemoveSpans(text, start, end, "");
+    if (text.find(start) != std::string::npos) text = RemoveSpans(text, start, end, "");
   };
   // Runs of several elements are cut record by record: a record that lacks the end
   // element keeps its elements instead of losing the records after it.
@@ -316,17 +335,8 @@ void ExportRad1(Run& run, std::string_view label) {
   XmlCursorPtr main = LoadSourceDocument(run, AnsiUpperCase(label));
   ResetCounters(run);
 
-  XmlCursorPtr records = SelectVehicles(*main);
-  run.WriteLog("Après premier Select DataVO");
-  for (; !records->Eof(); records->Next()) RewriteVehicle(run, *main, *records, settings);
-
-  XmlCursorPtr photos = SelectPhotos(*main);
-  run.WriteLog("Après premier Select LiensImages");
-  while (!photos->Eof()) {
-    AttachPhoto(run, *main, *photos);
-    photos->Next();
-    run.window().ProcessEvents();
-  }
+  RewriteVehicles(run, *main, settings);
+  AttachPhotos(run, *main);
 
   main->Save(output_path);
   RemoveAuxiliarySections(run, *main);
