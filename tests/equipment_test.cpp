@@ -34,5 +34,55 @@ TEST(ExpandEquipmentTest, CodesBecomeLabels) {
   EXPECT_THROW(ExpandEquipment(*record, ";X' or '1'='1;"), XmlCursorError);
 }
 
+TEST(EquipmentFlagTest, CodeBetweenSemicolonsInTheThreeSpellings) {
+  struct Case {
+    const char* list;
+    const char* code;
+    const char* one_zero;
+    const char* yes_no;
+    const char* column;
+    const char* true_false;
+  };
+  const Case cases[] = {
+      {";Clim;GPS;", "GPS", "1", "O", "O", "true"},
+      {";Clim;GPS;", "Clim", "1", "O", "O", "true"},
+      {";ClimAuto;", "Clim", "0", "N", "N", "false"},  // a whole code, not a part
+      {";clim;", "Clim", "0", "N", "N", "false"},      // letter case significant
+      {"Clim;GPS", "Clim", "0", "N", "N", "false"},    // no ";" before the first code
+      {"Clim;GPS", "GPS", "0", "N", "N", "false"},     // nor after the last
+      {"", "GPS", "", "", "N", ""},                    // an empty list gives no answer
+      {";A;;B;", "", "1", "O", "O", "true"},           // the empty code: a list with ";;"
+      {";A;B;", "", "0", "N", "N", "false"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(EquipmentFlag(c.list, c.code, kOneZeroFlag), c.one_zero) << c.list << c.code;
+    EXPECT_EQ(EquipmentFlag(c.list, c.code, kYesNoFlag), c.yes_no) << c.list << c.code;
+    EXPECT_EQ(EquipmentFlag(c.list, c.code, kYesNoColumn), c.column) << c.list << c.code;
+    EXPECT_EQ(EquipmentFlag(c.list, c.code, kTrueFalseFlag), c.true_false) << c.list << c.code;
+  }
+}
+
+TEST(EquipmentLabelsTest, HeldCodesAndSectionsBecomeLabels) {
+  testing::TempTree tree;
+  XmlCursorPtr root = CreateXmlCursor(PathMapper(tree.path()));
+  root->Load(std::string(LISTELO_TEST_DATA) + "/xml/Stock.xml");
+
+  // In the order of the codes asked for, not of the list; codes not held add nothing.
+  EXPECT_EQ(HeldEquipmentLabels(*root, ";GPS;ABS;CLIM;", {"CLIM", "GPS"}),
+            "Climatisation, Navigation GPS intégrée");
+  EXPECT_EQ(HeldEquipmentLabels(*root, ";ABS;", {"CLIM", "GPS"}), "");
+  EXPECT_EQ(HeldEquipmentLabels(*root, "CLIM;GPS", {"CLIM", "GPS"}), "");
+  EXPECT_EQ(HeldEquipmentLabels(*root, ";XX;", {"XX"}), "");  // held, without a label
+
+  EXPECT_EQ(EquipmentLabelText(*root, {{";CLIM;GPS;", " - Int : ", "\r\n"},
+                                       {"", " - Ext : ", "\r\n"},
+                                       {";", " - Ext : ", "\r\n"},
+                                       {";ABS;", " - Sec : ", "\r\n"}}),
+            " - Int : Climatisation, Navigation GPS intégrée\r\n - Sec : Antiblocage\r\n");
+  EXPECT_EQ(EquipmentLabelText(*root, {{";CLIM;", "", "|"}, {";ABS;", "", "|"}}),
+            "Climatisation|Antiblocage|");
+  EXPECT_EQ(EquipmentLabelText(*root, {}), "");
+}
+
 }  // namespace
 }  // namespace listelo

@@ -3,6 +3,7 @@
 listelo_test(exporter_tests
   exporters/autoscout24_test.cpp
   exporters/exporter_cases_test.cpp
+  exporters/export_steps_test.cpp
   exporters/paruvendu_test.cpp
   exporters/rad1_test.cpp)
 target_link_libraries(exporter_tests PRIVATE listelo_ftp_testing)

@@ -78,6 +78,80 @@ TEST(TextTest, ReplaceAllIgnoringCase) {
   }
 }
 
+TEST(TextTest, ExactReplaceAll) {
+  struct Case {
+    const char* text;
+    const char* from;
+    const char* to;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"aaa", "aa", "b", "ba"},    // left to right, no overlap
+      {"xax", "a", "aa", "xaax"},  // the replacement is not searched again
+      {"a;b;c", ";", ".", "a.b.c"},
+      {"Gar GAR gar", "Gar", "G", "G GAR gar"},  // letter case significant
+      {"abc", "", "x", "abc"},                   // the empty text is never found
+      {"", "a", "b", ""},
+      {"ab", "abc", "x", "ab"},
+      {"x;;;y", ";;", ";", "x;;y"},  // one pass: ";;;" keeps two
+  };
+  for (const Case& c : cases) EXPECT_EQ(ReplaceAll(c.text, c.from, c.to), c.expected) << c.text;
+}
+
+TEST(TextTest, ReplaceFirstIgnoringCase) {
+  struct Case {
+    const char* text;
+    const char* from;
+    const char* to;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"1.6 HDi Partner Tepee Partner", "partner", "", "1.6 HDi  Tepee Partner"},
+      {"Élan élan", "éLAN", "X", "X élan"},
+      {"abab", "ba", "-", "a-b"},
+      {"abc", "", "x", "abc"},
+      {"abc", "abcd", "x", "abc"},
+      {"", "a", "x", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(AnsiReplaceFirstIgnoreCase(c.text, c.from, c.to), c.expected) << c.text;
+  }
+}
+
+TEST(TextTest, ContainsNeverFindsTheEmptyText) {
+  struct Case {
+    const char* text;
+    const char* needle;
+    bool exact;
+    bool ignoring_case;
+  };
+  const Case cases[] = {
+      {"1.6 HDi Partner", "Partner", true, true},
+      {"1.6 HDi Partner", "partner", false, true},
+      {"PARIS;LYON", "lyon", false, true},
+      {"Sièges", "SIÈGES", false, true},
+      {"abc", "", false, false},
+      {"", "", false, false},
+      {"", "a", false, false},
+      {"ab", "abc", false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Contains(c.text, c.needle), c.exact) << c.text << " | " << c.needle;
+    EXPECT_EQ(AnsiContainsIgnoreCase(c.text, c.needle), c.ignoring_case)
+        << c.text << " | " << c.needle;
+  }
+}
+
+TEST(UserTempFolderTest, TempElseTheWindowsTempFolder) {
+  MapEnvironment env;
+  env.Set("Windir", "c:\\windows");
+  EXPECT_EQ(UserTempFolder(env), "c:\\windows\\TEMP");
+  env.Set("TEMP", "");
+  EXPECT_EQ(UserTempFolder(env), "c:\\windows\\TEMP");
+  env.Set("TEMP", "c:\\Users\\dealer\\AppData\\Local\\Temp");
+  EXPECT_EQ(UserTempFolder(env), "c:\\Users\\dealer\\AppData\\Local\\Temp");
+}
+
 TEST(RegionalTest, FormatsThePatternsOfTheProgram) {
   DateTime dt{2026, 3, 7, 9, 5, 4, 12, 6};
   RegionalSettings s;

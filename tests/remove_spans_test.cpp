@@ -115,5 +115,89 @@ TEST(RemoveSpansTest, SameResultOnLongMarkup) {
   }
 }
 
+// One vehicle record as the cursor writes it, optionally without its last photo element.
+std::string Record(int id, bool with_last_photo) {
+  const std::string n = std::to_string(id);
+  std::string record = "<DataVO><idVO>" + n + "</idVO><NOMPHOTO1>a" + n + "</NOMPHOTO1>";
+  if (with_last_photo) record += "<NOMPHOTO6>f" + n + "</NOMPHOTO6>";
+  return record + "<PRIX>" + n + "</PRIX></DataVO>";
+}
+
+TEST(RemoveSpansInRecordsTest, ARecordWithoutTheEndElementKeepsItsElements) {
+  const std::string head = "<document><DataVOS EOF=\"False\" RecordName=\"DataVO\">";
+  const std::string tail = "</DataVOS></document>";
+  const std::string text = head + Record(1, true) + Record(2, false) + Record(3, true) + tail;
+  EXPECT_EQ(RemoveSpansInRecords(text, "<NOMPHOTO1>", "</NOMPHOTO6>"),
+            head + "<DataVO><idVO>1</idVO><PRIX>1</PRIX></DataVO>" + Record(2, false) +
+                "<DataVO><idVO>3</idVO><PRIX>3</PRIX></DataVO>" + tail);
+  // The cut over the whole markup runs from record 2 into record 3 and merges them.
+  EXPECT_EQ(RemoveSpans(text, "<NOMPHOTO1>", "</NOMPHOTO6>", ""),
+            head + "<DataVO><idVO>1</idVO><PRIX>1</PRIX></DataVO>" +
+                "<DataVO><idVO>2</idVO><PRIX>3</PRIX></DataVO>" + tail);
+}
+
+TEST(RemoveSpansInRecordsTest, Cases) {
+  struct Case {
+    const char* text;
+    const char* start;
+    const char* end;
+    const char* record_end;
+    const char* result;
+  };
+  const Case cases[] = {
+      // Every record's run goes, however many elements it spans.
+      {"<r><a>1</a><b>2</b><c/></r><r><a>3</a><b>4</b></r>", "<a>", "</b>", "</r>",
+       "<r><c/></r><r></r>"},
+      // Several runs in one record.
+      {"<r><a>1</b><a>2</b>x</r>", "<a>", "</b>", "</r>", "<r>x</r>"},
+      // A record without its end element is left as it is.
+      {"<r><a>1</b></r><r><a>2</r>", "<a>", "</b>", "</r>", "<r></r><r><a>2</r>"},
+      // Text after the last record end is cut up to the end of the text.
+      {"<r><a>1</b></r><a>2</b>", "<a>", "</b>", "</r>", "<r></r>"},
+      // An end element of a later record does not close an earlier start.
+      {"<r><a>1</r><r>2</b></r>", "<a>", "</b>", "</r>", "<r><a>1</r><r>2</b></r>"},
+      // The renamed record end tag of a later rewrite.
+      {"<annonces><a>1</b></annonces><annonces><a>2</annonces>", "<a>", "</b>", "</annonces>",
+       "<annonces></annonces><annonces><a>2</annonces>"},
+      // No record end at all: the whole text is one stretch.
+      {"<a>1</b>x<a>2</b>", "<a>", "</b>", "</r>", "x"},
+      {"<a>1</b>x<a>2</b>", "<a>", "</b>", "", "x"},
+      {"<r><a>1</b></r>", "", "</b>", "</r>", "<r><a>1</b></r>"},
+      {"<r><a>1</b></r>", "<a>", "", "</r>", "<r><a>1</b></r>"},
+      {"", "<a>", "</b>", "</r>", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RemoveSpansInRecords(c.text, c.start, c.end, c.record_end), c.result)
+        << c.text << " | " << c.start << " | " << c.end << " | " << c.record_end;
+  }
+}
+
+// Records that each hold both markers, in any number and with text around them, give the
+// bytes of the cut over the whole markup.
+TEST(RemoveSpansInRecordsTest, SameResultAsRemoveSpansWhenEveryRecordHoldsBoth) {
+  std::mt19937 random(12);
+  const char* fillers[] = {"x", "<b>y</b>", "<NOMPHOTO3>z</NOMPHOTO3>", "<NOMPHOTO1/>", ""};
+  std::uniform_int_distribution<size_t> pick(0, std::size(fillers) - 1);
+  std::uniform_int_distribution<int> runs(1, 3);
+  for (int i = 0; i < 500; ++i) {
+    std::string text = "<document><DataVOS>";
+    for (int record = 0; record < 1 + i % 7; ++record) {
+      text += "<DataVO>";
+      for (int run = runs(random); run > 0; --run) {
+        text += fillers[pick(random)];
+        text += "<NOMPHOTO1>";
+        text += fillers[pick(random)];
+        text += "</NOMPHOTO6>";
+      }
+      text += fillers[pick(random)];
+      text += "</DataVO>";
+    }
+    text += "</DataVOS></document>";
+    ASSERT_EQ(RemoveSpansInRecords(text, "<NOMPHOTO1>", "</NOMPHOTO6>"),
+              RemoveSpans(text, "<NOMPHOTO1>", "</NOMPHOTO6>", ""))
+        << text;
+  }
+}
+
 }  // namespace
 }  // namespace listelo

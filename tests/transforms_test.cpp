@@ -5,6 +5,7 @@
 
 #include "platform/host.h"
 #include "platform/regional.h"
+#include "transforms/contact.h"
 #include "transforms/fields.h"
 #include "transforms/reference.h"
 #include "transforms/values.h"
@@ -282,6 +283,98 @@ TEST(FieldsTest, DateReadAsTheShortDateFormat) {
     AddTabDate(line, c.value, c.regional, today);
     EXPECT_EQ(line, std::string("x\t") + c.written + "\t") << "'" << c.value << "'";
   }
+}
+
+TEST(FieldsTest, MonthsAddedWithTheDayKeptAtMost28) {
+  struct Case {
+    CalendarDate from;
+    int months;
+    CalendarDate to;
+  };
+  const Case cases[] = {
+      {{2011, 11, 15}, 24, {2013, 11, 15}},
+      {{2011, 11, 15}, 3, {2012, 2, 15}},
+      {{2011, 1, 31}, 1, {2011, 2, 28}},
+      {{2011, 1, 31}, 12, {2012, 1, 28}},  // above 28 even where the month has 31 days
+      {{2012, 1, 29}, 1, {2012, 2, 28}},   // a leap year too
+      {{2011, 3, 30}, 0, {2011, 3, 28}},
+      {{2011, 12, 28}, 1, {2012, 1, 28}},
+      {{2011, 12, 1}, 12, {2012, 12, 1}},
+      {{2011, 12, 1}, 13, {2013, 1, 1}},
+      {{2011, 6, 10}, 120, {2021, 6, 10}},
+      // A negative count (a warranty read as "-3 mois") counts back across the year.
+      {{2011, 2, 10}, -3, {2010, 11, 10}},
+      {{2011, 1, 10}, -12, {2010, 1, 10}},
+      {{2011, 1, 10}, -13, {2009, 12, 10}},
+  };
+  for (const Case& c : cases) {
+    const CalendarDate to = AddMonths(c.from, c.months);
+    EXPECT_EQ(to, c.to) << c.from.day << "/" << c.from.month << "/" << c.from.year << " + "
+                        << c.months << " gives " << to.day << "/" << to.month << "/" << to.year;
+  }
+}
+
+TEST(FieldsTest, QuotedFieldsKeepTheirQuotesOut) {
+  struct Case {
+    const char* value;
+    const char* dropped;
+    const char* blanked;
+  };
+  const Case cases[] = {
+      {"", "\"\";", "\"\";"},
+      {"Clio \"RS\"", "\"Clio RS\";", "\"Clio  RS \";"},
+      {"a;b", "\"a.b\";", "\"a;b\";"},
+      {"l1\r\nl2", "\"l1\r\nl2\";", "\"l1\r\nl2\";"},
+  };
+  for (const Case& c : cases) {
+    std::string dropped = "x;";
+    AddQuotedField(dropped, c.value, QuoteRule::kDropQuotes);
+    EXPECT_EQ(dropped, std::string("x;") + c.dropped) << c.value;
+    std::string blanked;
+    AddQuotedField(blanked, c.value, QuoteRule::kQuotesToBlanks);
+    EXPECT_EQ(blanked, c.blanked) << c.value;
+  }
+}
+
+TEST(FieldsTest, QuotedTextHasItsHeaderOnceAndNoTrailingSeparator) {
+  QuotedCsvText csv(QuoteRule::kDropQuotes);
+  EXPECT_EQ(csv.Text(), "\r\n");  // no line: a lone line end
+  csv.Add("1", "Code");
+  csv.Add("a;b", "Nom");
+  EXPECT_EQ(csv.EndLine(), "\"1\";\"a.b\"");
+  csv.Add("2", "ignored");
+  csv.Add("", "ignored");
+  EXPECT_EQ(csv.EndLine(), "\"2\";\"\"");
+  EXPECT_EQ(csv.Text(), "\"Code\";\"Nom\"\r\n\"1\";\"a.b\"\r\n\"2\";\"\"\r\n");
+  EXPECT_EQ(csv.Lines(), "\"1\";\"a.b\"\r\n\"2\";\"\"\r\n");
+}
+
+TEST(ValuesTest, VwIsWrittenInFull) {
+  EXPECT_EQ(FullMakeName("VW"), "Volkswagen");
+  EXPECT_EQ(FullMakeName("vw"), "vw");
+  EXPECT_EQ(FullMakeName("VW "), "VW ");
+  EXPECT_EQ(FullMakeName("Peugeot"), "Peugeot");
+  EXPECT_EQ(FullMakeName(""), "");
+}
+
+TEST(ContactTest, TheStandardContactNamesNobody) {
+  struct Case {
+    const char* contact;
+    const char* shown;
+    const char* phrase;
+  };
+  const Case cases[] = {
+      {"STANDARD", "", "Tél : "},
+      {"Standard", "", "Tél : "},
+      {"standard ", "standard ", "Contactez standard  au "},
+      {"Paul", "Paul", "Contactez Paul au "},
+      {"", "", "Contactez  au "},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ContactUnlessStandard(c.contact), c.shown) << c.contact;
+    EXPECT_EQ(ContactPhrase(c.contact), c.phrase) << c.contact;
+  }
+  EXPECT_EQ(ContactPhrase("Paul", "contactez"), "contactez Paul au ");
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <vector>
+
 #include "delivery/zip_wildcard.h"
+#include "support/temp_tree.h"
 
 namespace listelo {
 namespace {
@@ -50,6 +54,32 @@ TEST(WindowsPatternTest, TellsPatternsFromPlainNames) {
   EXPECT_TRUE(HasWildcards("*.*"));
   EXPECT_TRUE(HasWildcards("photo?.jpg"));
   EXPECT_FALSE(HasWildcards("Annonces.csv"));
+}
+
+TEST(ListMatchingFilesTest, FilesOfTheFolderByPatternInNameOrder) {
+  namespace fs = std::filesystem;
+  testing::TempTree tree;
+  for (const char* name : {"b.csv", "A.CSV", "c.csv.bak", "notes.txt", "dotless"}) {
+    testing::WriteFile(tree / name, "x");
+  }
+  fs::create_directories(tree / "folder.csv");
+  fs::create_directories(tree / "sub");
+  testing::WriteFile(tree / "sub" / "d.csv", "x");
+
+  const auto names = [&](const char* pattern) {
+    std::vector<std::string> found;
+    for (const fs::path& file : ListMatchingFiles(tree.path(), pattern)) {
+      EXPECT_EQ(file.parent_path(), tree.path());
+      found.push_back(file.filename().string());
+    }
+    return found;
+  };
+  // Letter case ignored; folders and what lies below them left out.
+  EXPECT_EQ(names("*.csv"), (std::vector<std::string>{"A.CSV", "b.csv"}));
+  EXPECT_EQ(names("*.*"),
+            (std::vector<std::string>{"A.CSV", "b.csv", "c.csv.bak", "dotless", "notes.txt"}));
+  EXPECT_EQ(names("*."), (std::vector<std::string>{"dotless"}));
+  EXPECT_TRUE(ListMatchingFiles(tree / "missing", "*.*").empty());
 }
 
 }  // namespace

@@ -9,18 +9,15 @@
 #include <string>
 #include <string_view>
 
-#include "app/files.h"
 #include "app/run.h"
-#include "delivery/ftp_delivery.h"
-#include "delivery/zip.h"
+#include "exporters/export_output.h"
 #include "exporters/export_steps.h"
 #include "exporters/exporters.h"
 #include "photos/image_sync.h"
 #include "photos/working_folder.h"
-#include "platform/paths.h"
 #include "platform/text.h"
+#include "transforms/equipment.h"
 #include "transforms/fields.h"
-#include "transforms/reference.h"
 #include "transforms/values.h"
 #include "xml/stock_document.h"
 
@@ -46,33 +43,21 @@ struct Equipment {
   std::string safety;    // InfoEquiSecurite
 };
 
-// "1" when the list holds ";" + code + ";", "0" when it does not, nothing when the list
-// is empty. A list without its leading ";" thus never flags its first code, and the
-// empty code flags a list that holds ";;".
-std::string Flag(std::string_view list, std::string_view code) {
-  if (list.empty()) return "";
-  const std::string delimited = ";" + std::string(code) + ";";
-  return list.find(delimited) != std::string_view::npos ? "1" : "0";
-}
-
 void AddEmptyFields(std::string& line, int count) {
   for (int i = 0; i < count; ++i) AddCsvField(line, "");
 }
 
 void AddFlags(std::string& line, std::string_view list,
               std::initializer_list<std::string_view> codes) {
-  for (std::string_view code : codes) AddCsvField(line, Flag(list, code));
+  for (std::string_view code : codes) AddCsvField(line, EquipmentFlag(list, code, kOneZeroFlag));
 }
 
 // AUTOSCOUT24: the advertisement reference (without the make for vehicles of type 1),
 // "-", the advertisement number. VPN: the advertisement number alone.
 std::string VehicleReference(Run& run, IXMLCursor& record, const Settings& settings) {
   if (!settings.autoscout24) return record.GetValue("idNVO");
-  const std::string make =
-      ReadInteger(record.GetValue("TypeVO"), 0) == 1 ? "" : record.GetValue("IMarque");
-  return BuildAdReference(make, record.GetValue("RefSite"), record.GetValue("RefExpo"),
-                          run.host().clock.Now()) +
-         "-" + record.GetValue("idNVO");
+  return RecordAdReference(run, record, record.GetValue("IMarque")) + "-" +
+         record.GetValue("idNVO");
 }
 
 // Copies the vehicle's photos into the working folder as reference_1.jpg, _2, ... in
@@ -200,24 +185,6 @@ void AddVehicleLine(Run& run, IXMLCursor& main, IXMLCursor& record, const Settin
   lines += "\r\n";
 }
 
-// The CSV file is the whole point of the archive: when it cannot be written the run
-// stops here, rather than upload the photos alone and report the stock as updated.
-void WriteCsvFile(Run& run, const std::string& file_name, const std::string& lines) {
-  ReplaceFileAtomically(run.HostPath(file_name), lines);
-}
-
-// The working folder, every file of it and nothing below it, as a fresh archive.
-void PackWorkingFolder(Run& run, const std::string& working_folder, const std::string& archive) {
-  run.WriteLog("Zip File : " + archive);
-  TZip zip(run);
-  std::error_code ec;
-  std::filesystem::remove(run.HostPath(archive), ec);
-  zip.OpenArchive(archive);
-  zip.FileSpecs().push_back(working_folder + "\\*.*");
-  zip.AddFiles();
-  run.window().AddLine("Fichier " + archive + " créé");
-}
-
 }  // namespace
 
 void ExportAutoScout24(Run& run) {
@@ -248,20 +215,16 @@ void ExportAutoScout24(Run& run) {
     run.window().ProcessEvents();
   }
 
-  WriteCsvFile(run, settings.working_folder + "\\" + settings.client_number + ".csv", lines);
+  // The CSV file is the whole point of the archive: when it cannot be written the run
+  // stops here, rather than upload the photos alone and report the stock as updated.
+  WriteDeliveryFile(run, settings.working_folder + "\\" + settings.client_number + ".csv", lines);
   dated_copy.Save(run.WindowsFolder() + "\\Temp\\Listelo\\" + run.FormatNow("yyyymmddhhnn") +
                   ".xml");
 
   const std::string archive = ExportFolder(run) + "\\" + settings.client_number + ".zip";
-  PackWorkingFolder(run, settings.working_folder, archive);
-
-  run.WriteLog("Début Transfert : " + archive);
-  run.WriteLog("");
-  LogUpdatedPhotos(run);
-  const std::string result = SendFileFTP(run, archive, true);
-  run.WriteLog(result +
-               "Fichier VO actualisé sur site FTP : " + std::string(WindowsFileName(archive)) +
-               " - " + std::to_string(run.state.vehicle_count) + " VO");
+  // The working folder, every file of it and nothing below it.
+  PackArchive(run, archive, {settings.working_folder + "\\*.*"});
+  DeliverArchive(run, archive);
   FinishRun(run);
 }
 

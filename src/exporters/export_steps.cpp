@@ -8,6 +8,8 @@
 #include "app/errors.h"
 #include "app/ini_file.h"
 #include "app/run.h"
+#include "delivery/zip_wildcard.h"
+#include "platform/paths.h"
 #include "platform/regional.h"
 #include "platform/text.h"
 #include "transforms/reference.h"
@@ -197,6 +199,19 @@ std::string FormatGeneralNumber(double value, const RegionalSettings& regional) 
   return text;
 }
 
+void RemoveAuxiliarySections(Run& run, IXMLCursor& document) {
+  XmlCursorPtr photos = document.Select(kPhotosSection);
+  run.WriteLog("Avant Suppression LiensImages");
+  if (!photos->Eof()) photos->Delete();
+  XmlCursorPtr labels = document.Select(kEquipmentLabelsSection);
+  run.WriteLog("Avant Suppression LiensEquipements");
+  if (!labels->Eof()) labels->Delete();
+  XmlCursorPtr aliases = document.Select(kAliasesSection);
+  run.WriteLog("Après Suppression LiensImages & LiensEquipements & Aliases");
+  if (!aliases->Eof()) aliases->Delete();
+  run.WriteLog("Après Aliases");
+}
+
 std::string AdReferenceLead(std::string_view lead, std::string_view type_vo) {
   return ReadInteger(type_vo, 0) == 1 ? std::string() : std::string(lead);
 }
@@ -240,17 +255,14 @@ int FillFirstEmptySlot(IXMLCursor& record, std::string_view slot_prefix, int slo
   return 0;
 }
 
-void RemoveAuxiliarySections(Run& run, IXMLCursor& document) {
-  XmlCursorPtr photos = document.Select(kPhotosSection);
-  run.WriteLog("Avant Suppression LiensImages");
-  if (!photos->Eof()) photos->Delete();
-  XmlCursorPtr labels = document.Select(kEquipmentLabelsSection);
-  run.WriteLog("Avant Suppression LiensEquipements");
-  if (!labels->Eof()) labels->Delete();
-  XmlCursorPtr aliases = document.Select(kAliasesSection);
-  run.WriteLog("Après Suppression LiensImages & LiensEquipements & Aliases");
-  if (!aliases->Eof()) aliases->Delete();
-  run.WriteLog("Après Aliases");
+std::vector<std::string> ListFolderFiles(const Run& run, std::string_view windows_folder,
+                                         std::string_view pattern) {
+  std::vector<std::string> files;
+  for (const std::filesystem::path& file :
+       ListMatchingFiles(run.HostPath(windows_folder), pattern)) {
+    files.push_back(std::string(windows_folder) + "\\" + PathMapper::ToText(file.filename()));
+  }
+  return files;
 }
 
 void FinishRun(Run& run) { run.state.run_finished = true; }

@@ -1,6 +1,7 @@
 // The steps that every export run shares, in the order a run takes them:
 //   work folder, connection settings, source document, counters, (the exporter's own
-//   records, photos and output), then the closing lines and RunFinished.
+//   records, photos and output), then the closing lines and RunFinished. Writing the
+//   file to deliver, packing it and delivering it are in export_output.h.
 // Each exporter reads top to bottom like its portal's description and calls these for
 // the common parts.
 #pragma once
@@ -75,6 +76,11 @@ void ResetCounters(Run& run);
 // "Nb Photos Mises à jour : " + count + " photos --- ", when photos were updated.
 void LogUpdatedPhotos(Run& run);
 
+// Deletes the photo links, the equipment labels and the aliases from the document, with
+// the log lines that mark each step ("Avant Suppression LiensImages", ...,
+// "Après Aliases"). A section that is missing is passed over.
+void RemoveAuxiliarySections(Run& run, IXMLCursor& document);
+
 // A field read as an integer (blanks around it allowed), or `default_value`.
 int ReadInteger(std::string_view text, int default_value);
 
@@ -113,9 +119,11 @@ std::vector<std::string> VehiclePhotoAddresses(const Run& run, IXMLCursor& docum
 int FillFirstEmptySlot(IXMLCursor& record, std::string_view slot_prefix, int slot_count,
                        std::string_view value);
 
-// Deletes the photo records, the equipment labels and the aliases from the document, as
-// the exporters that deliver the stock document itself do, logging each step.
-void RemoveAuxiliarySections(Run& run, IXMLCursor& document);
+// The files directly in `windows_folder` whose names match the Windows `pattern`
+// ("*.csv"), in name order, each as windows_folder + "\" + name. Empty when the folder
+// is missing.
+std::vector<std::string> ListFolderFiles(const Run& run, std::string_view windows_folder,
+                                         std::string_view pattern);
 
 // The run's last step.
 void FinishRun(Run& run);

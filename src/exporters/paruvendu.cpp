@@ -13,9 +13,9 @@
 #include "exporters/exporters.h"
 #include "photos/image_sync.h"
 #include "platform/text.h"
+#include "transforms/contact.h"
 #include "transforms/equipment.h"
 #include "transforms/markup.h"
-#include "transforms/reference.h"
 #include "transforms/values.h"
 #include "xml/stock_document.h"
 
@@ -25,35 +25,19 @@ namespace {
 const ConnectionDefaults kGatewayDefaults = {
     "images.concession.invalid", "annonceur@passerelle.paruvendu.invalid", "PlaceHold1", ""};
 
+constexpr const char* kSlotPrefix = "NomPhoto";
 constexpr int kPhotoSlots = 6;
 constexpr const char* kEquipmentFields[] = {"EqutInterieur", "EqutExterieur", "EqutSecurite",
                                             "InfoComplement"};
 
-std::string SlotName(int slot) { return "NomPhoto" + std::to_string(slot); }
-
-// Public telephone and e-mail of the vehicle's site replace the internal ones they
-// stand for. When several site records match, the last one wins.
-void ReplaceSiteContact(IXMLCursor& main, IXMLCursor& record) {
-  const std::string site_key = AnsiUpperCase(record.GetValue("id_Track"));
-  const std::string telephone = record.GetValue("telephone");
-  const std::string email = record.GetValue("email");
-  for (XmlCursorPtr site = SelectSiteContacts(main, site_key); !site->Eof(); site->Next()) {
-    if (site->GetValue("Telephone") == telephone) {
-      record.SetValue("telephone", site->GetValue("SRTel"));
-    }
-    if (site->GetValue("Mail") == email) record.SetValue("email", site->GetValue("SRMail"));
-  }
-}
+std::string SlotName(int slot) { return kSlotPrefix + std::to_string(slot); }
 
 void RewriteVehicle(Run& run, IXMLCursor& main, IXMLCursor& record, std::string_view target,
                     bool expand_equipment) {
   ++run.state.vehicle_count;
   record.SetValue("ModeleVersion", StripMakeFromModel(record.GetValue("ModeleVersion"),
                                                       record.GetValue("SousRubrique")));
-  const std::string lead =
-      ReadInteger(record.GetValue("TypeVO"), 0) != 1 ? record.GetValue("Rubrique") : "";
-  const std::string reference = BuildAdReference(
-      lead, record.GetValue("RefSite"), record.GetValue("RefExpo"), run.host().clock.Now());
+  const std::string reference = RecordAdReference(run, record, record.GetValue("Rubrique"));
   record.SetValue("idNVO", reference + "-" + record.GetValue("idNVO"));
   ReplaceSiteContact(main, record);
   if (expand_equipment) {
@@ -73,14 +57,8 @@ void AttachPhoto(Run& run, IXMLCursor& main, IXMLCursor& photo) {
   ++run.state.photo_count;
   const std::string name = photo.GetValue("NomImage");
   XmlCursorPtr vehicle = SelectVehicle(main, photo.GetValue("idVO"));
-  if (!vehicle->Eof()) {
-    for (int slot = 1; slot <= kPhotoSlots; ++slot) {
-      if (vehicle->GetValue(SlotName(slot)).empty()) {
-        vehicle->SetValue(SlotName(slot), run.state.url_images + "/" + name + ".jpg");
-        break;
-      }
-    }
-  }
+  if (!vehicle->Eof())
+    FillFirstEmptySlot(*vehicle, kSlotPrefix, kPhotoSlots, PhotoAddress(run, name));
   SyncImage(run, name + ".jpg");
 }
 
