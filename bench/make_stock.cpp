@@ -1,4 +1,4 @@
-// listelo_make_stock [--autoscout24|--neowebcar|--pvo|--largus|--topannonces|
+// listelo_make_stock [--autoscout24|--neowebcar|--pvo|--largus|--topannonces|--infopress|
 //                     --sitautopro SITES] N out.xml:
 // writes a source stock document of N vehicles; the option adds the fields of that
 // exporter's document (--sitautopro spreads the vehicles over SITES dealer sites).
@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
       {"--neowebcar", listelo::bench::StockFields::kNeoWebCar},
       {"--pvo", listelo::bench::StockFields::kPvo},
       {"--largus", listelo::bench::StockFields::kLArgus},
-      {"--topannonces", listelo::bench::StockFields::kTopAnnonces}};
+      {"--topannonces", listelo::bench::StockFields::kTopAnnonces},
+      {"--infopress", listelo::bench::StockFields::kInfoPress}};
   for (const auto& [option, option_fields] : options) {
     if (argc > 1 && std::string_view(argv[1]) == option) {
       fields = option_fields;
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
   }
   if (argc != 3 || std::atoi(argv[1]) < 0 || sites < 1) {
     std::cerr << "usage: listelo_make_stock [--autoscout24|--neowebcar|--pvo|--largus|"
-                 "--topannonces|--sitautopro SITES] VEHICLES OUT.xml\n";
+                 "--topannonces|--infopress|--sitautopro SITES] VEHICLES OUT.xml\n";
     return 2;
   }
   try {

@@ -193,6 +193,20 @@ void TopAnnoncesFields(std::string& out, std::mt19937& random, int id) {
   Field(out, "complements", "");
 }
 
+void InfoPressFields(std::string& out, std::mt19937& random, const std::string& make,
+                     const std::string& model) {
+  auto any = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+  Field(out, "InfoMarque", any(8) ? make : "VW");
+  Field(out, "InfoModele", any(5) ? model.substr(0, model.find(' ')) : "");
+  Field(out, "Carrosserie", any(2) ? "Berline" : "Break");
+  Field(out, "contact", any(3) ? "STANDARD" : "Julien Mercier");
+  Field(out, "LibelleSociete", "Garage de l'Exemple & Fils");
+  Field(out, "MsgGarCons", any(2) ? "Garantie constructeur jusqu'en 2027." : "");
+  Field(out, "SIREN", "812345678");
+  Field(out, "CodePostal", std::to_string(25000 + any(999)));
+  for (int n = 1; n <= 6; ++n) out += "      <photo" + std::to_string(n) + "/>\n";
+}
+
 std::string Codes(std::mt19937& random, int count) {
   std::string codes = ";";
   std::uniform_int_distribution<int> pick(0, kEquipmentCodes - 1);
@@ -362,6 +376,7 @@ void Vehicle(std::string& out, std::mt19937& random, std::mt19937& extra, int id
   if (fields == StockFields::kPvo) PvoFields(out, extra, make, model);
   if (fields == StockFields::kLArgus) LArgusFields(out, extra, id);
   if (fields == StockFields::kSitAutoPro) SitAutoProFields(out, extra, id, make, model);
+  if (fields == StockFields::kInfoPress) InfoPressFields(out, extra, make, model);
   out += "    </DataVO>\n";
 }
 

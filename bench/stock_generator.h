@@ -23,6 +23,8 @@ enum class StockFields {
                  // lists), tel_agence, BOITE_DE_VITESSE, NB_PORTES, YearMEC, FirstMEC,
                  // complements and NOMPHOTO1..6 instead of NomPhoto1..6; site records
                  // name their town in Site; no dealer-site section (COORDONNEESS)
+  kInfoPress,    // also InfoMarque, InfoModele, Carrosserie, contact, LibelleSociete,
+                 // MsgGarCons, SIREN, CodePostal, photo1..photo6 (Rad1 and InfoPress)
 };
 
 // The document as the stock database writes it (UTF-8, indented). The same `vehicles`,

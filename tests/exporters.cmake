@@ -12,6 +12,7 @@ listelo_test(exporter_tests
   exporters/paruvendu_test.cpp
   exporters/pvo_test.cpp
   exporters/quoted_exports_test.cpp
+  exporters/rad1_test.cpp
   exporters/sitautopro_test.cpp
   exporters/topannonces_test.cpp
   support/smtp_server.cpp)

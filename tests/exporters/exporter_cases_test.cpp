@@ -12,7 +12,9 @@
 //                   "s3cret". @GATEWAY1_USER@, @GATEWAY1_PASSWORD@, @GATEWAY2_USER@...
 //                   are further accounts of the gateway, one per number the file names
 //                   (the exporters that deliver each dealer site to its own account).
-//   ExpDatas*.xml   source stock documents, put in the stock database's folder
+//   ExpDatas*.xml   source stock documents, put in the stock database's folder; key
+//                   Sources of [Case] names another case folder (rad1/infopress) whose
+//                   documents are taken instead, so that two targets run one fixture
 //   photos/         the local photo folder (c:\projects\Quarno\images)
 //   server-photos/  what the image server holds before the run (in www/voimages)
 //   expected/       what the run must leave, byte for byte:
@@ -185,7 +187,9 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
     WriteFile(f.tree().path() / "Listelo.ini", ini);
     const fs::path sources = f.HostPath("c:\\projects\\Quarno\\data\\Listelo");
     fs::create_directories(sources);
-    for (const auto& e : fs::directory_iterator(folder_)) {
+    const std::string shared = CaseSetting("Sources");
+    const fs::path documents = shared.empty() ? folder_ : fs::path(LISTELO_TEST_DATA) / shared;
+    for (const auto& e : fs::directory_iterator(documents)) {
       if (e.path().filename().string().starts_with("ExpDatas")) {
         fs::copy_file(e.path(), sources / e.path().filename());
       }
@@ -196,13 +200,11 @@ class ExporterCaseTest : public ::testing::TestWithParam<std::string> {
     CopyTree(folder_ / "server-photos", images_.home / "www" / "voimages");
   }
 
-  std::string Target(const RunFixture&) const {
-    return IniFile::FromText(ReadFile(folder_ / "case.ini")).ReadString("Case", "Target", "");
-  }
-
-  std::string CaseSetting(const char* key) const {
+  std::string CaseSetting(std::string_view key) const {
     return IniFile::FromText(ReadFile(folder_ / "case.ini")).ReadString("Case", key, "");
   }
+
+  std::string Target(const RunFixture&) const { return CaseSetting("Target"); }
 
   // The file or archive that an expected file stands for.
   fs::path ActualOf(RunFixture& f, const fs::path& relative) const {
