@@ -30,13 +30,8 @@
 namespace listelo {
 namespace {
 
-// The four equipment code lists of a vehicle (";Clim;ABS;").
-struct Equipment {
-  std::string interior;    // EQUTINTERIEUR
-  std::string exterior;    // EQUTEXTERIEUR
-  std::string safety;      // EQUTSECURITE
-  std::string additional;  // INFOCOMPLEMENT
-};
+// EQUTINTERIEUR, EQUTEXTERIEUR, EQUTSECURITE and INFOCOMPLEMENT.
+using Equipment = EquipmentLists;
 
 // ---- Vehicle pass -------------------------------------------------------------------
 
@@ -197,7 +192,7 @@ void RewriteVehicle(Run& run, IXMLCursor& main, IXMLCursor& record,
             {"PROJECTEURS_XENON", "LXen"}});
   SetFlags(record, exterior, {{"ATTELAGE", "AttRem"}});
   record.SetValue("JANTES", Flag(exterior, "JantAll") == "O" ? "alliage" : "");
-  SetFlags(record, equipment.additional, {{"NON_FUMEUR", "VNF"}});
+  SetFlags(record, equipment.options, {{"NON_FUMEUR", "VNF"}});
   SetFlags(record, interior, {{"REGULATEUR_DE_VITESSE", "RegVit"}});
   SetFlags(record, exterior, {{"TUNING", "Tuning"}});
   record.SetValue("equipements", FreeText(record, settings));
@@ -220,22 +215,12 @@ int AttachPhoto(Run& run, IXMLCursor& main, IXMLCursor& photo) {
 
 // ---- Markup rewrites ----------------------------------------------------------------
 
-// Replacements of every occurrence, letter case ignored, alternating between two
-// buffers: the whole stock's markup can be tens of megabytes.
-class MarkupText {
+// The shared rewrite passes (letter case ignored, as every replacement here), and the
+// renaming of the numbered photo slots.
+class MarkupText : public MarkupRewrite {
  public:
-  explicit MarkupText(std::string text) : text_(std::move(text)) {}
-  void Replace(std::string_view from, std::string_view to) {
-    AnsiReplaceAllIgnoreCase(text_, from, to, scratch_);
-    text_.swap(scratch_);
-  }
-  void RemoveSpans(std::string_view start, std::string_view end,
-                   std::string_view replacement = "") {
-    text_ = listelo::RemoveSpans(text_, start, end, replacement);
-  }
-  void RemoveRecordSpans(std::string_view start, std::string_view end) {
-    text_ = RemoveSpansInRecords(text_, start, end);
-  }
+  using MarkupRewrite::MarkupRewrite;
+  void Replace(std::string_view from, std::string_view to) { ReplaceIgnoringCase(from, to); }
   // Every "IDPHOTO" + n + ">" (letter case ignored, n from 1 to `highest` as written in
   // decimal) becomes "PHOTO>": both tags of each slot, in one pass rather than one per n.
   // A replacement cannot form a new slot name, so this is the pass per n in effect.
@@ -262,7 +247,6 @@ class MarkupText {
     scratch_.append(text_, copied);
     text_.swap(scratch_);
   }
-  std::string& text() { return text_; }
 
  private:
   bool IsSlotNameAt(size_t i, std::string_view upper_name) const {
@@ -272,23 +256,20 @@ class MarkupText {
     }
     return true;
   }
-
-  std::string text_;
-  std::string scratch_;
 };
 
 // Photo slots become PHOTO elements inside one PHOTOS per vehicle that has photos; the
 // slots, equipment lists and internal fields are cut out.
 std::string RewriteStockMarkup(std::string text, int highest_photo) {
   MarkupText markup(std::move(text));
-  markup.RemoveRecordSpans("<NOMPHOTO1>", "</NOMPHOTO6>");
+  markup.RemoveSpansInRecords("<NOMPHOTO1>", "</NOMPHOTO6>");
   markup.Replace("<IDPHOTO1>", "<PHOTOS><PHOTO>");
   markup.Replace("</DataVO>", "</IDPHOTOS>");
   markup.Replace("</IDPHOTOS>", "</PHOTOS></DataVO>");
   // A record without photos ends with its TUNING element: its PHOTOS end tag goes again.
   markup.Replace("TUNING></PHOTOS>", "TUNING>");
   markup.RenamePhotoSlots(highest_photo);
-  markup.RemoveRecordSpans("<EQUTINTERIEUR>", "</INFOCOMPLEMENT>");
+  markup.RemoveSpansInRecords("<EQUTINTERIEUR>", "</INFOCOMPLEMENT>");
   static constexpr std::pair<const char*, const char*> kSpans[] = {
       {"<TypeVO ", "</TypeVO>"},
       {"<InfosSRS ", "</InfosSRS>"},

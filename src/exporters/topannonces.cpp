@@ -62,13 +62,8 @@ void SaveDatedCopyOfMarkup(const Run& run, const std::string& markup, const File
   ReplaceFileAtomically(run.HostPath(DatedCopy(run, files)), AnsiToUtf8(markup));
 }
 
-// The equipment lists of a vehicle record: codes between ";" (";Clim;GPS;").
-struct Equipment {
-  std::string interior;    // EqutInterieur
-  std::string exterior;    // EqutExterieur
-  std::string safety;      // EqutSecurite
-  std::string complement;  // InfoComplement
-};
+// EqutInterieur, EqutExterieur, EqutSecurite and InfoComplement.
+using Equipment = EquipmentLists;
 
 // "true" when the list holds ";" + code + ";", "false" when it does not, nothing when
 // the list is empty.
@@ -112,7 +107,7 @@ Description Describe(IXMLCursor& record, const Equipment& equipment) {
                                         &description.labels);
 
   const std::string warranty = record.GetValue("Garantie");
-  std::string options = equipment.complement;
+  std::string options = equipment.options;
   if (!warranty.empty() && !Contains(options, ";Gar;")) options += ";Gar;";
   const std::string labels = AnsiReplaceAllIgnoreCase(ExpandEquipment(record, options),
                                                       "Sous Garantie", "Garantie : " + warranty);
@@ -229,34 +224,6 @@ void AttachPhoto(Run& run, IXMLCursor& main, IXMLCursor& photo) {
     FillFirstEmptySlot(*vehicle, "NOMPHOTO", kPhotoSlots, PhotoAddress(run, name));
   SyncImage(run, name + ".jpg");
 }
-
-// Passes of text replacements over the whole markup, which can be tens of megabytes.
-// The passes that ignore letter case, most of them, alternate between two buffers.
-class MarkupRewrite {
- public:
-  explicit MarkupRewrite(std::string text) : text_(std::move(text)) {}
-
-  void ReplaceIgnoringCase(std::string_view from, std::string_view to) {
-    AnsiReplaceAllIgnoreCase(text_, from, to, scratch_);
-    text_.swap(scratch_);
-  }
-  void ReplaceExactly(std::string_view from, std::string_view to) {
-    text_ = ReplaceAll(text_, from, to);
-  }
-  void RemoveSpans(std::string_view start, std::string_view end,
-                   std::string_view replacement = "") {
-    text_ = listelo::RemoveSpans(text_, start, end, replacement);
-  }
-  // The same, each record on its own: a record that lacks the end keeps its elements.
-  void RemoveSpansInRecords(std::string_view start, std::string_view end) {
-    text_ = listelo::RemoveSpansInRecords(text_, start, end);
-  }
-  const std::string& text() const { return text_; }
-
- private:
-  std::string text_;
-  std::string scratch_;
-};
 
 std::string SlotName(int slot) { return "NOMPHOTO" + std::to_string(slot); }
 

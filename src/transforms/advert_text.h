@@ -16,14 +16,6 @@
 
 namespace listelo {
 
-// A vehicle's code lists, each ";"-delimited as the stock gives it.
-struct EquipmentLists {
-  std::string interior;  // EqutInterieur
-  std::string exterior;  // EqutExterieur
-  std::string safety;    // EqutSecurite
-  std::string options;   // InfoComplement, warranty code worked in (AdjustWarrantyCodes)
-};
-
 // The option list with the dealer's warranty as the code "Gar": a vehicle with a
 // warranty text gets ";Gar;" when the list lacks it; a vehicle under the maker's warranty
 // (";GarCons;") loses every ";Gar;" (any letter case) again, which the maker's replaces.

@@ -27,6 +27,15 @@ std::string ExpandEquipment(IXMLCursor& cursor, std::string_view codes);
 // empty code is held by a list that holds ";;".
 bool HasEquipmentCode(std::string_view list, std::string_view code);
 
+// The four equipment code lists of a vehicle record, codes between ";" (";Clim;GPS;"):
+// interior, exterior, safety, and the options (non-smoker, warranty... codes).
+struct EquipmentLists {
+  std::string interior;  // EqutInterieur
+  std::string exterior;  // EqutExterieur
+  std::string safety;    // EqutSecurite
+  std::string options;   // InfoComplement (where it is used, with the warranty worked in)
+};
+
 // The words an equipment flag is written with: `yes` when the list holds the code, `no`
 // when it does not, `empty_list` when the list is empty (no answer).
 struct FlagWords {

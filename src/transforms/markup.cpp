@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/text.h"
+
 namespace listelo {
 namespace {
 
@@ -121,6 +123,24 @@ std::string RemoveSpansInRecords(std::string_view text, std::string_view start_m
     pos = record_end_at + record_end.size();
   }
   return out;
+}
+
+void MarkupRewrite::ReplaceIgnoringCase(std::string_view from, std::string_view to) {
+  AnsiReplaceAllIgnoreCase(text_, from, to, scratch_);
+  text_.swap(scratch_);
+}
+
+void MarkupRewrite::ReplaceExactly(std::string_view from, std::string_view to) {
+  text_ = ReplaceAll(text_, from, to);
+}
+
+void MarkupRewrite::RemoveSpans(std::string_view start, std::string_view end,
+                                std::string_view replacement) {
+  text_ = listelo::RemoveSpans(text_, start, end, replacement);
+}
+
+void MarkupRewrite::RemoveSpansInRecords(std::string_view start, std::string_view end) {
+  text_ = listelo::RemoveSpansInRecords(text_, start, end);
 }
 
 }  // namespace listelo

@@ -48,4 +48,24 @@ std::string RemoveSpansInRecords(std::string_view text, std::string_view start_m
                                  std::string_view end_marker,
                                  std::string_view record_end = kVehicleRecordEnd);
 
+// Passes of text replacements over a whole serialised stock, which can be tens of
+// megabytes: the passes that ignore letter case, most of them, alternate between two
+// buffers instead of growing a fresh one each time.
+class MarkupRewrite {
+ public:
+  explicit MarkupRewrite(std::string text) : text_(std::move(text)) {}
+
+  void ReplaceIgnoringCase(std::string_view from, std::string_view to);
+  void ReplaceExactly(std::string_view from, std::string_view to);
+  void RemoveSpans(std::string_view start, std::string_view end, std::string_view replacement = "");
+  // The same, each record on its own: a record that lacks the end keeps its elements.
+  void RemoveSpansInRecords(std::string_view start, std::string_view end);
+
+  std::string& text() { return text_; }
+
+ protected:
+  std::string text_;
+  std::string scratch_;
+};
+
 }  // namespace listelo
