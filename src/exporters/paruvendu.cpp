@@ -123,10 +123,13 @@ void ExportParuVendu(Run& run, std::string_view target) {
   run.WriteLog("Après Replacements");
   main->LoadXML(text);
   run.WriteLog("Avant Enregistrement");
-  main->Save(export_folder + "\\" + run.FormatNow("yyyymmddhhnn") + ".xml");
+  // The dated copy and the file to send hold the same bytes: the document is serialised
+  // once for both.
+  const IXMLCursor::Snapshot saved = main->TakeSnapshot();
+  main->Save(export_folder + "\\" + run.FormatNow("yyyymmddhhnn") + ".xml", saved);
   const std::string upload_file =
       export_folder + "\\DorvaneDatasVO-" + run.FormatNow("yyyymmdd") + ".xml";
-  main->Save(upload_file);
+  main->Save(upload_file, saved);
 
   std::error_code ec;
   std::filesystem::remove(
