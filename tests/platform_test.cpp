@@ -37,6 +37,13 @@ TEST(TextTest, UnknownCharactersAndBrokenUtf8BecomeQuestionMarks) {
       {"\xC3", "?"},       // sequence cut short
       {"\xFF\xFE", "??"},  // bytes that never start a sequence
       {"x\xC3\xA9y", "xéy"},
+      {"a\xF3\xA0\x80\x81"
+       "b",
+       "a?b"},  // an invisible tag character is no exception
+      {"\xED\xA0\x80-\xE0\x80\xAF-\xF4\x90\x80\x80",
+       "?-?-?"},                      // surrogate, over-long, beyond U+10FFFF
+      {"\xE2\x82(", "?"},             // a broken sequence takes the length its first byte announces
+      {"\xC2\x81\xC2\x80", "\x81?"},  // C1 controls: only those of undefined bytes come back
   };
   for (const Case& c : cases) EXPECT_EQ(Utf8ToAnsi(c.utf8), c.ansi) << c.utf8;
   // Every byte survives the way to UTF-8 and back, the undefined ones included.
