@@ -85,6 +85,36 @@ TEST(TextTest, ReplaceAllIgnoringCase) {
   }
 }
 
+// One scan for several tag renamings gives the text of one pass per renaming in order:
+// the tag-like patterns of the photo slots and their neighbours, in awkward arrangements.
+TEST(TextTest, ReplaceEachInOneScanAsPassesInOrder) {
+  const std::vector<TextReplacement> renamings = {
+      {"<Nom1></Nom1>", "<Nom1/>"}, {"</Nom1>", "</Photo>"},  {"<Nom1>", "<Photo Num=\"1\">"},
+      {"<Nom10>", "<P10>"},         {"</idNVO>", "</id-VO>"}, {"<idNVO>", "<id-VO>"},
+      {"x<ignored>", "!"},  // does not start with "<": left out
+  };
+  const char* texts[] = {
+      "",
+      "plain text, no tag",
+      "<Nom1></Nom1><Nom1>a</Nom1><nom1></NOM1>",
+      "<Nom1><Nom1></Nom1></Nom1></Nom1>",
+      "<Nom10><Nom1>>x</Nom10 ></Nom1",
+      "<<idnvo>><</IDNVO><idNVO/></idNVO>",
+      "<Nom1></Nom1></Nom1><Nom1></Nom1>",
+      "tail <Nom",
+      "x<ignored>",
+  };
+  for (const char* text : texts) {
+    std::string passes = text;
+    for (const TextReplacement& r : renamings) {
+      if (r.from[0] == '<') passes = AnsiReplaceAllIgnoreCase(passes, r.from, r.to);
+    }
+    std::string scan = "stale";
+    AnsiReplaceEachIgnoreCase(text, renamings, scan);
+    EXPECT_EQ(scan, passes) << text;
+  }
+}
+
 TEST(TextTest, ExactReplaceAll) {
   struct Case {
     const char* text;

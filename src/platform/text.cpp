@@ -338,6 +338,49 @@ void AnsiReplaceAllIgnoreCase(std::string_view text, std::string_view from, std:
   out.append(text.substr(pos));
 }
 
+void AnsiReplaceEachIgnoreCase(std::string_view text,
+                               const std::vector<TextReplacement>& replacements, std::string& out) {
+  out.clear();
+  out.reserve(text.size());
+  const std::array<char, 256>& upper = Upper().map;
+  std::vector<TextReplacement> patterns;  // upper-cased
+  for (const TextReplacement& r : replacements) {
+    if (r.from.empty() || r.from[0] != replacements.front().from[0]) continue;
+    patterns.push_back({AnsiUpperCase(r.from), r.to});
+  }
+  if (patterns.empty() || AnsiLowerChar(patterns[0].from[0]) != patterns[0].from[0]) {
+    out.append(text);
+    return;
+  }
+  const char first = patterns[0].from[0];
+  const auto matches_at = [&](size_t at, const std::string& pattern) {
+    if (text.size() - at < pattern.size()) return false;
+    for (size_t k = 1; k < pattern.size(); ++k) {
+      if (upper[static_cast<unsigned char>(text[at + k])] != pattern[k]) return false;
+    }
+    return true;
+  };
+  size_t pos = 0;  // text before it is in `out`
+  size_t at = 0;
+  while (at < text.size()) {
+    const void* hit = std::memchr(text.data() + at, first, text.size() - at);
+    if (hit == nullptr) break;
+    at = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+    const auto match =
+        std::find_if(patterns.begin(), patterns.end(),
+                     [&](const TextReplacement& p) { return matches_at(at, p.from); });
+    if (match == patterns.end()) {
+      ++at;
+      continue;
+    }
+    out.append(text.substr(pos, at - pos));
+    out.append(match->to);
+    at += match->from.size();
+    pos = at;
+  }
+  out.append(text.substr(pos));
+}
+
 std::string AnsiReplaceAllIgnoreCase(std::string_view text, std::string_view from,
                                      std::string_view to) {
   std::string out;
