@@ -8,5 +8,6 @@ target_link_libraries(listelo_ftp_testing PUBLIC listelo_testing)
 listelo_test(ftp_tests delivery/ftp_client_test.cpp delivery/ftp_delivery_test.cpp)
 target_link_libraries(ftp_tests PRIVATE listelo_ftp_testing)
 
-listelo_test(photos_tests photos/image_sync_test.cpp photos/working_folder_test.cpp)
+listelo_test(photos_tests photos/image_sync_test.cpp photos/working_folder_test.cpp
+  photos/working_folder_files_test.cpp)
 target_link_libraries(photos_tests PRIVATE listelo_ftp_testing)

@@ -37,6 +37,13 @@ TEST(TextTest, UnknownCharactersAndBrokenUtf8BecomeQuestionMarks) {
       {"\xC3", "?"},       // sequence cut short
       {"\xFF\xFE", "??"},  // bytes that never start a sequence
       {"x\xC3\xA9y", "xéy"},
+      {"a\xF3\xA0\x80\x81"
+       "b",
+       "a?b"},  // an invisible tag character is no exception
+      {"\xED\xA0\x80-\xE0\x80\xAF-\xF4\x90\x80\x80",
+       "?-?-?"},                      // surrogate, over-long, beyond U+10FFFF
+      {"\xE2\x82(", "?"},             // a broken sequence takes the length its first byte announces
+      {"\xC2\x81\xC2\x80", "\x81?"},  // C1 controls: only those of undefined bytes come back
   };
   for (const Case& c : cases) EXPECT_EQ(Utf8ToAnsi(c.utf8), c.ansi) << c.utf8;
   // Every byte survives the way to UTF-8 and back, the undefined ones included.
@@ -75,6 +82,36 @@ TEST(TextTest, ReplaceAllIgnoringCase) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(AnsiReplaceAllIgnoreCase(c.text, c.from, c.to), c.expected) << c.text;
+  }
+}
+
+// One scan for several tag renamings gives the text of one pass per renaming in order:
+// the tag-like patterns of the photo slots and their neighbours, in awkward arrangements.
+TEST(TextTest, ReplaceEachInOneScanAsPassesInOrder) {
+  const std::vector<TextReplacement> renamings = {
+      {"<Nom1></Nom1>", "<Nom1/>"}, {"</Nom1>", "</Photo>"},  {"<Nom1>", "<Photo Num=\"1\">"},
+      {"<Nom10>", "<P10>"},         {"</idNVO>", "</id-VO>"}, {"<idNVO>", "<id-VO>"},
+      {"x<ignored>", "!"},  // does not start with "<": left out
+  };
+  const char* texts[] = {
+      "",
+      "plain text, no tag",
+      "<Nom1></Nom1><Nom1>a</Nom1><nom1></NOM1>",
+      "<Nom1><Nom1></Nom1></Nom1></Nom1>",
+      "<Nom10><Nom1>>x</Nom10 ></Nom1",
+      "<<idnvo>><</IDNVO><idNVO/></idNVO>",
+      "<Nom1></Nom1></Nom1><Nom1></Nom1>",
+      "tail <Nom",
+      "x<ignored>",
+  };
+  for (const char* text : texts) {
+    std::string passes = text;
+    for (const TextReplacement& r : renamings) {
+      if (r.from[0] == '<') passes = AnsiReplaceAllIgnoreCase(passes, r.from, r.to);
+    }
+    std::string scan = "stale";
+    AnsiReplaceEachIgnoreCase(text, renamings, scan);
+    EXPECT_EQ(scan, passes) << text;
   }
 }
 

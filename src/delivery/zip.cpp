@@ -4,6 +4,8 @@
 #include <chrono>
 #include <fstream>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "app/run.h"
@@ -106,12 +108,12 @@ std::vector<FoundFile> FindFiles(const PathMapper& paths,
       found.push_back(std::move(*file));
     }
   }
+  // Names that are the same text letter case aside have the same upper-case form.
   std::vector<FoundFile> unique;
+  std::unordered_set<std::string> taken;
+  taken.reserve(found.size());
   for (FoundFile& file : found) {
-    const bool taken = std::any_of(unique.begin(), unique.end(), [&](const FoundFile& other) {
-      return AnsiSameText(other.name, file.name);
-    });
-    if (!taken) unique.push_back(std::move(file));
+    if (taken.insert(AnsiUpperCase(file.name)).second) unique.push_back(std::move(file));
   }
   return unique;
 }
@@ -119,10 +121,42 @@ std::vector<FoundFile> FindFiles(const PathMapper& paths,
 // Entries keep the time in MS-DOS form, to the even second below.
 std::time_t DosTimeResolution(std::time_t t) { return t - (t % 2 + 2) % 2; }
 
+std::string AsciiLowerCase(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+// The archive's entries by name, letter case aside as libzip's own look-up compares them
+// (ASCII letters only), the first entry of a name winning. libzip answers a look-up that
+// ignores case by walking every entry, once per file packed: this index is built once.
+class EntryIndex {
+ public:
+  explicit EntryIndex(zip_t* archive) {
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+      const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), 0);
+      if (name != nullptr) index_.emplace(AsciiLowerCase(name), i);
+    }
+  }
+
+  // The entry named `entry_name`, -1 when there is none.
+  zip_int64_t Locate(std::string_view entry_name) const {
+    const auto it = index_.find(AsciiLowerCase(entry_name));
+    return it == index_.end() ? -1 : it->second;
+  }
+
+ private:
+  std::unordered_map<std::string, zip_int64_t> index_;
+};
+
 // The index of the entry that `file` replaces, -1 when it is new, or nullopt when the
 // archive already holds it at least as new (an update leaves such entries alone).
-std::optional<zip_int64_t> UpdateTarget(zip_t* archive, const FoundFile& file) {
-  const zip_int64_t index = zip_name_locate(archive, file.entry_name.c_str(), ZIP_FL_NOCASE);
+std::optional<zip_int64_t> UpdateTarget(zip_t* archive, const EntryIndex& entries,
+                                        const FoundFile& file) {
+  const zip_int64_t index = entries.Locate(file.entry_name);
   if (index < 0) return -1;
   zip_stat_t stat;
   if (zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &stat) == 0 &&
@@ -215,8 +249,9 @@ int TZip::AddFiles() {
 
   std::vector<std::pair<const FoundFile*, zip_int64_t>> updates;
   std::uint64_t total_bytes = 0;
+  const EntryIndex entries(archive.get());
   for (const FoundFile& file : files) {
-    if (auto target = UpdateTarget(archive.get(), file)) {
+    if (auto target = UpdateTarget(archive.get(), entries, file)) {
       updates.emplace_back(&file, *target);
       total_bytes += file.size;
     }

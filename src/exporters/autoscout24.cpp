@@ -14,7 +14,7 @@
 #include "exporters/export_steps.h"
 #include "exporters/exporters.h"
 #include "photos/image_sync.h"
-#include "photos/working_folder.h"
+#include "photos/working_folder_files.h"
 #include "platform/text.h"
 #include "transforms/equipment.h"
 #include "transforms/fields.h"
@@ -33,7 +33,6 @@ struct Settings {
   bool autoscout24;  // false: VPN, which has four more columns
   std::string client_number;
   std::string working_folder;
-  std::filesystem::path working_folder_host;
 };
 
 // The dealer's equipment lists: codes between ";" (";Clim;GPS;").
@@ -63,12 +62,11 @@ std::string VehicleReference(Run& run, IXMLCursor& record, const Settings& setti
 // Copies the vehicle's photos into the working folder as reference_1.jpg, _2, ... in
 // document order; returns how many photo records the vehicle has.
 int CopyPhotos(Run& run, IXMLCursor& main, IXMLCursor& record, const std::string& reference,
-               const Settings& settings) {
+               WorkingFolderFiles& working_folder) {
   int number = 0;
   for (XmlCursorPtr photo = SelectPhotosOfVehicle(main, record.GetValue("idVO")); !photo->Eof();
        photo->Next()) {
-    CopySyncImageToHostFolder(run, ++number, photo->GetValue("NomImage") + ".jpg", reference,
-                              settings.working_folder_host);
+    CopySyncImage(run, ++number, photo->GetValue("NomImage") + ".jpg", reference, working_folder);
   }
   return number;
 }
@@ -169,12 +167,12 @@ void AddVpnColumns(std::string& line, IXMLCursor& record, const std::string& ref
 }
 
 void AddVehicleLine(Run& run, IXMLCursor& main, IXMLCursor& record, const Settings& settings,
-                    std::string& lines) {
+                    WorkingFolderFiles& working_folder, std::string& lines) {
   ++run.state.vehicle_count;
   AddCsvField(lines, settings.client_number);  // 1
   const std::string reference = VehicleReference(run, record, settings);
   AddCsvField(lines, reference);
-  const int photos = CopyPhotos(run, main, record, reference, settings);
+  const int photos = CopyPhotos(run, main, record, reference, working_folder);
   AddCsvField(lines, photos > 0 ? reference + "_1.jpg" : "");  // 3
   const std::string reference_price = ReferencePrice(run, record);
   const Equipment equipment = {record.GetValue("InfoEquiInterieur"),
@@ -197,11 +195,12 @@ void ExportAutoScout24(Run& run) {
   EnsureFolder(run, run.WindowsFolder() + "\\TEMP\\AS24");
   EnsureFolder(run, run.WindowsFolder() + "\\TEMP\\VPN");
   // A PathTemp other than those two must exist too, or the photo copies would be lost.
-  settings.working_folder_host = run.HostPath(settings.working_folder);
   std::error_code ec;
-  std::filesystem::create_directories(settings.working_folder_host, ec);
+  std::filesystem::create_directories(run.HostPath(settings.working_folder), ec);
   settings.client_number = run.Config(target, "idClient", kDefaultClientNumber);
-  EmptyFolder(run, settings.working_folder);
+  // The folder ends the run holding this run's files alone, as if it had been emptied
+  // first; the previous run's photo copies that are still right stay as they are.
+  WorkingFolderFiles working_folder(run, settings.working_folder);
 
   XmlCursorPtr main = LoadSourceDocument(run, target);
   BackgroundSnapshot dated_copy(main);
@@ -210,14 +209,17 @@ void ExportAutoScout24(Run& run) {
 
   std::string lines;
   while (!records->Eof()) {
-    AddVehicleLine(run, *main, *records, settings, lines);
+    AddVehicleLine(run, *main, *records, settings, working_folder, lines);
     records->Next();
     run.window().ProcessEvents();
   }
 
   // The CSV file is the whole point of the archive: when it cannot be written the run
   // stops here, rather than upload the photos alone and report the stock as updated.
-  WriteDeliveryFile(run, settings.working_folder + "\\" + settings.client_number + ".csv", lines);
+  const std::string csv_name = settings.client_number + ".csv";
+  working_folder.ClaimFile(csv_name);
+  working_folder.RemoveOthers();
+  WriteDeliveryFile(run, settings.working_folder + "\\" + csv_name, lines);
   dated_copy.Save(run.WindowsFolder() + "\\Temp\\Listelo\\" + run.FormatNow("yyyymmddhhnn") +
                   ".xml");
 

@@ -6,6 +6,7 @@
 // target's gateway. Every photo is checked on the image server on the way.
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/run.h"
 #include "delivery/ftp_delivery.h"
@@ -65,25 +66,27 @@ void AttachPhoto(Run& run, IXMLCursor& main, IXMLCursor& photo) {
 // Photo slots become Photo elements numbered by their slot, idNVO becomes id-VO, and the
 // fields the portal does not take are cut out of the markup.
 std::string RewriteMarkup(std::string text) {
-  // The passes alternate between two buffers: the document can be tens of megabytes.
-  std::string scratch;
-  const auto replace_all = [&](const std::string& from, const std::string& to) {
-    AnsiReplaceAllIgnoreCase(text, from, to, scratch);
-    text.swap(scratch);
-  };
+  // The tag renamings, in their order: an empty slot keeps its name (it is written as an
+  // empty-element tag, which neither of the slot renamings below matches), then the end
+  // tags and start tags of the slots, then idNVO. They are made in one scan: each pattern
+  // is a whole tag, or an empty slot's pair of tags, so no two matches can overlap, and no
+  // renamed tag is one of the patterns, so no renaming can make or break another's match.
+  std::vector<TextReplacement> renamings;
   for (int slot = 1; slot <= kPhotoSlots; ++slot) {
-    // An empty slot keeps its name: it is written as an empty-element tag, which neither
-    // of the renaming patterns below matches.
     const std::string name = SlotName(slot);
-    replace_all("<" + name + "></" + name + ">", "<" + name + "/>");
+    renamings.push_back({"<" + name + "></" + name + ">", "<" + name + "/>"});
   }
   for (int slot = 1; slot <= kPhotoSlots; ++slot)
-    replace_all("</" + SlotName(slot) + ">", "</Photo>");
+    renamings.push_back({"</" + SlotName(slot) + ">", "</Photo>"});
   for (int slot = 1; slot <= kPhotoSlots; ++slot) {
-    replace_all("<" + SlotName(slot) + ">", "<Photo Num=\"" + std::to_string(slot) + "\">");
+    renamings.push_back(
+        {"<" + SlotName(slot) + ">", "<Photo Num=\"" + std::to_string(slot) + "\">"});
   }
-  replace_all("<idNVO>", "<id-VO>");
-  replace_all("</idNVO>", "</id-VO>");
+  renamings.push_back({"<idNVO>", "<id-VO>"});
+  renamings.push_back({"</idNVO>", "</id-VO>"});
+  std::string renamed;
+  AnsiReplaceEachIgnoreCase(text, renamings, renamed);
+  text.swap(renamed);
   static constexpr std::pair<const char*, const char*> kSpans[] = {
       {"<InfosSRS ", "</InfosSRS>"},   {"<idVO>", "</idVO>"},        {"<TypeVO>", "</TypeVO>"},
       {"<InfoVille>", "</InfoVille>"}, {"<RefSite>", "</RefSite>"},  {"<RefExpo>", "</RefExpo>"},
@@ -123,10 +126,13 @@ void ExportParuVendu(Run& run, std::string_view target) {
   run.WriteLog("Après Replacements");
   main->LoadXML(text);
   run.WriteLog("Avant Enregistrement");
-  main->Save(export_folder + "\\" + run.FormatNow("yyyymmddhhnn") + ".xml");
+  // The dated copy and the file to send hold the same bytes: the document is serialised
+  // once for both.
+  const IXMLCursor::Snapshot saved = main->TakeSnapshot();
+  main->Save(export_folder + "\\" + run.FormatNow("yyyymmddhhnn") + ".xml", saved);
   const std::string upload_file =
       export_folder + "\\DorvaneDatasVO-" + run.FormatNow("yyyymmdd") + ".xml";
-  main->Save(upload_file);
+  main->Save(upload_file, saved);
 
   std::error_code ec;
   std::filesystem::remove(

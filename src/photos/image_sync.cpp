@@ -7,6 +7,7 @@
 #include "app/run.h"
 #include "delivery/ftp_client.h"
 #include "delivery/ftp_delivery.h"
+#include "photos/working_folder_files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -187,8 +188,12 @@ void CopySyncImage(Run& run, int number, std::string_view name, std::string_view
   CopySyncImageToHostFolder(run, number, name, reference, run.HostPath(working_folder));
 }
 
-void CopySyncImageToHostFolder(Run& run, int number, std::string_view name,
-                               std::string_view reference, const fs::path& working_folder) {
+namespace {
+
+// CopySyncImage's steps, `place(source, file_name)` making the copy.
+template <typename Place>
+void CopyAndReport(Run& run, int number, std::string_view name, std::string_view reference,
+                   Place place) {
   std::string server_name = ImageServerPath(name);
   std::string source = run.state.path_images + "\\" + server_name;
   // A name that leaves the photo folder is a missing photo: never copied, never asked.
@@ -202,13 +207,9 @@ void CopySyncImageToHostFolder(Run& run, int number, std::string_view name,
     for (char& c : file_name) {
       if (c == '\\' || c == '/' || c == ':') c = '_';
     }
-    // The copy's name is ours and the folder was emptied for this run: it is joined to the
-    // folder as it is, not matched against the folder's entries, which change with every
-    // copy and would have to be read again each time. A copy that fails leaves the photo
-    // out of the archive, as a photo missing locally would be, and the run goes on.
-    std::error_code ec;
-    fs::copy_file(source_file.path, working_folder / PathMapper::FromText(file_name),
-                  fs::copy_options::overwrite_existing, ec);
+    // A copy that fails leaves the photo out of the archive, as a photo missing locally
+    // would be, and the run goes on.
+    place(source_file.path, file_name);
   }
   ++run.state.photo_count;
   run.window().SetLabel(1, ImageText(run, source));
@@ -218,6 +219,27 @@ void CopySyncImageToHostFolder(Run& run, int number, std::string_view name,
   const std::string thumbnail = run.state.path_images + "\\" + server_name;
   ReportOne(run, server_name, thumbnail,
             StaysInPhotoFolder(server_name) && LocalFileExists(run, thumbnail));
+}
+
+}  // namespace
+
+void CopySyncImageToHostFolder(Run& run, int number, std::string_view name,
+                               std::string_view reference, const fs::path& working_folder) {
+  // The copy's name is ours: it is joined to the folder as it is, not matched against the
+  // folder's entries, which change with every copy and would have to be read again each
+  // time.
+  CopyAndReport(run, number, name, reference,
+                [&](const fs::path& source, const std::string& file_name) {
+                  PlaceCopy(source, working_folder / PathMapper::FromText(file_name));
+                });
+}
+
+void CopySyncImage(Run& run, int number, std::string_view name, std::string_view reference,
+                   WorkingFolderFiles& working_folder) {
+  CopyAndReport(run, number, name, reference,
+                [&](const fs::path& source, const std::string& file_name) {
+                  working_folder.CopyPhoto(source, file_name);
+                });
 }
 
 std::string ImageServerPath(std::string_view name) {

@@ -17,6 +17,7 @@
 namespace listelo {
 
 class Run;
+class WorkingFolderFiles;
 
 // Whether the image server holds `name` (relative to the image folder): one MDTM on the
 // run's image-server connection, opened on first need. Always true with the test switch
@@ -49,6 +50,10 @@ void CopySyncImage(Run& run, int number, std::string_view name, std::string_view
 void CopySyncImageToHostFolder(Run& run, int number, std::string_view name,
                                std::string_view reference,
                                const std::filesystem::path& working_folder);
+// The same for a run that brings its working folder to this run's files: a copy that is
+// already there as it should be is kept (see WorkingFolderFiles).
+void CopySyncImage(Run& run, int number, std::string_view name, std::string_view reference,
+                   WorkingFolderFiles& working_folder);
 
 // The server-relative name of a photo reference: a reference starting with "http://www"
 // (any letter case) loses its host part and the "/" after it; any other is kept as it is.

@@ -2,71 +2,14 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
-#include <memory>
-#include <stdexcept>
 
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include <iconv.h>
 #endif
 
 namespace listelo {
 namespace {
-
-#ifndef _WIN32
-// One conversion descriptor per call keeps the functions re-entrant; opening one is
-// cheap next to the documents that pass through it.
-struct IconvCloser {
-  void operator()(iconv_t cd) const { iconv_close(cd); }
-};
-using IconvHandle = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
-
-IconvHandle OpenIconv(const char* to, const char* from) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
-    throw std::runtime_error(std::string("No text conversion from ") + from + " to " + to);
-  }
-  return IconvHandle(cd);
-}
-
-// Length of the UTF-8 sequence that starts with `lead`, 1 for a byte that cannot start one.
-size_t Utf8SequenceLength(unsigned char lead) {
-  if (lead >= 0xF0 && lead <= 0xF4) return 4;
-  if (lead >= 0xE0) return lead <= 0xEF ? 3 : 1;
-  if (lead >= 0xC2) return 2;
-  return 1;
-}
-
-// Runs iconv over `in`, calling `on_bad` whenever the input holds a sequence that
-// cannot be converted; `on_bad` appends its replacement and returns how many input
-// bytes to skip.
-template <typename OnBad>
-std::string Convert(iconv_t cd, std::string_view in, OnBad on_bad) {
-  std::string out;
-  out.reserve(in.size() + in.size() / 8 + 16);
-  char* src = const_cast<char*>(in.data());
-  size_t src_left = in.size();
-  std::array<char, 16384> buffer;
-  while (src_left > 0) {
-    char* dst = buffer.data();
-    size_t dst_left = buffer.size();
-    size_t rc = iconv(cd, &src, &src_left, &dst, &dst_left);
-    out.append(buffer.data(), buffer.size() - dst_left);
-    if (rc != static_cast<size_t>(-1)) continue;
-    if (errno == E2BIG) continue;
-    // EILSEQ or EINVAL (a sequence cut short at the end): replace and go on.
-    size_t skip = on_bad(out, reinterpret_cast<const unsigned char*>(src), src_left);
-    src += skip;
-    src_left -= skip;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  }
-  return out;
-}
-
-#endif  // !_WIN32
 
 // Code points of 0x80..0x9F; 0 marks the five bytes that are not defined.
 constexpr std::array<char16_t, 32> kHighControls = {
@@ -131,21 +74,61 @@ std::string ConvertUtf8ToAnsi(std::string_view utf8) {
 
 namespace {
 
+// Length of the UTF-8 sequence that starts with `lead`, 1 for a byte that cannot start one.
+size_t Utf8SequenceLength(unsigned char lead) {
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  if (lead >= 0xE0) return lead <= 0xEF ? 3 : 1;
+  if (lead >= 0xC2) return 2;
+  return 1;
+}
+
+// The Windows-1252 byte of code point `cp`, or -1 when the code page lacks it. The C1
+// controls that stand for the five bytes Windows-1252 leaves undefined come back as those
+// bytes.
+int AnsiByteOf(char32_t cp) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
+  if (cp <= 0x9F) return kHighControls[cp - 0x80] == 0 ? static_cast<int>(cp) : -1;
+  const auto it = std::find(kHighControls.begin(), kHighControls.end(), cp);
+  return it == kHighControls.end() ? -1 : 0x80 + static_cast<int>(it - kHighControls.begin());
+}
+
+// The code point of the well-formed UTF-8 sequence of `length` bytes at `seq` (`left`
+// bytes remaining), or -1 for a sequence cut short, a byte that does not continue it, an
+// over-long form, a surrogate or a value beyond U+10FFFF.
+long DecodeUtf8(const unsigned char* seq, size_t left, size_t length) {
+  if (length < 2 || length > left) return -1;
+  char32_t cp = seq[0] & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k) {
+    if ((seq[k] & 0xC0) != 0x80) return -1;
+    cp = (cp << 6) | (seq[k] & 0x3F);
+  }
+  static constexpr char32_t kLowest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < kLowest[length] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return -1;
+  return static_cast<long>(cp);
+}
+
+// One look-up per character. Anything that does not convert, a character the code page
+// lacks or a malformed sequence, becomes one "?" for the length its first byte announces.
 std::string ConvertUtf8ToAnsi(std::string_view utf8) {
-  IconvHandle cd = OpenIconv("CP1252", "UTF-8");
-  return Convert(cd.get(), utf8, [](std::string& out, const unsigned char* seq, size_t left) {
-    size_t n = Utf8SequenceLength(seq[0]);
-    if (n > left) n = left;
-    // The C1 controls that stand for the bytes Windows-1252 leaves undefined come back
-    // as those bytes; iconv has no mapping for them.
-    if (n == 2 && seq[0] == 0xC2 && seq[1] >= 0x80 && seq[1] <= 0x9F &&
-        AnsiToCodePoint(seq[1]) == seq[1]) {
-      out.push_back(static_cast<char>(seq[1]));
-    } else {
-      out.push_back('?');
+  std::string out;
+  out.reserve(utf8.size());
+  const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+  const size_t size = utf8.size();
+  size_t i = 0;
+  while (i < size) {
+    const unsigned char lead = bytes[i];
+    if (lead < 0x80) {
+      out.push_back(static_cast<char>(lead));
+      ++i;
+      continue;
     }
-    return n;
-  });
+    const size_t length = Utf8SequenceLength(lead);
+    const long cp = DecodeUtf8(bytes + i, size - i, length);
+    const int ansi = cp < 0 ? -1 : AnsiByteOf(static_cast<char32_t>(cp));
+    out.push_back(ansi < 0 ? '?' : static_cast<char>(ansi));
+    i += std::min(length, size - i);
+  }
+  return out;
 }
 
 }  // namespace
@@ -159,25 +142,60 @@ std::string Utf8ToAnsi(std::string_view utf8) {
   return ascii ? std::string(utf8) : ConvertUtf8ToAnsi(utf8);
 }
 
+namespace {
+
+// The UTF-8 form of every Windows-1252 byte: one look-up per byte of a document.
+struct Utf8Table {
+  struct Form {
+    unsigned char size;
+    char bytes[3];
+  };
+  std::array<Form, 256> forms;
+  Utf8Table() {
+    for (int b = 0; b < 256; ++b) {
+      const char32_t cp = AnsiToCodePoint(static_cast<unsigned char>(b));
+      Form& form = forms[static_cast<size_t>(b)];
+      if (cp < 0x80) {
+        form = {1, {static_cast<char>(cp), 0, 0}};
+      } else if (cp < 0x800) {
+        form = {2, {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F)), 0}};
+      } else {
+        form = {3,
+                {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+                 static_cast<char>(0x80 | (cp & 0x3F))}};
+      }
+    }
+  }
+};
+
+const Utf8Table& Utf8Forms() {
+  static const Utf8Table table;
+  return table;
+}
+
+}  // namespace
+
 void AppendAnsiAsUtf8(std::string& out, std::string_view ansi) {
   // Names, paths and most values are plain ASCII, which both encodings write alike.
   const auto first_high =
       std::find_if(ansi.begin(), ansi.end(), [](unsigned char c) { return c >= 0x80; });
   out.append(ansi.begin(), first_high);
   if (first_high == ansi.end()) return;
-  out.reserve(out.size() + ansi.size() + ansi.size() / 8);
-  for (unsigned char c : ansi.substr(static_cast<size_t>(first_high - ansi.begin()))) {
-    char32_t cp = AnsiToCodePoint(c);
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  const std::array<Utf8Table::Form, 256>& forms = Utf8Forms().forms;
+  std::string_view rest = ansi.substr(static_cast<size_t>(first_high - ansi.begin()));
+  size_t size = rest.size();
+  for (unsigned char c : rest) size += forms[c].size - 1u;
+  const size_t at = out.size();
+  out.resize(at + size);
+  char* dst = out.data() + at;
+  for (unsigned char c : rest) {
+    const Utf8Table::Form& form = forms[c];
+    dst[0] = form.bytes[0];
+    if (form.size > 1) {
+      dst[1] = form.bytes[1];
+      if (form.size > 2) dst[2] = form.bytes[2];
     }
+    dst += form.size;
   }
 }
 
@@ -316,6 +334,49 @@ void AnsiReplaceAllIgnoreCase(std::string_view text, std::string_view from, std:
     out.append(text.substr(pos, hit - pos));
     out.append(to);
     pos = hit + from.size();
+  }
+  out.append(text.substr(pos));
+}
+
+void AnsiReplaceEachIgnoreCase(std::string_view text,
+                               const std::vector<TextReplacement>& replacements, std::string& out) {
+  out.clear();
+  out.reserve(text.size());
+  const std::array<char, 256>& upper = Upper().map;
+  std::vector<TextReplacement> patterns;  // upper-cased
+  for (const TextReplacement& r : replacements) {
+    if (r.from.empty() || r.from[0] != replacements.front().from[0]) continue;
+    patterns.push_back({AnsiUpperCase(r.from), r.to});
+  }
+  if (patterns.empty() || AnsiLowerChar(patterns[0].from[0]) != patterns[0].from[0]) {
+    out.append(text);
+    return;
+  }
+  const char first = patterns[0].from[0];
+  const auto matches_at = [&](size_t at, const std::string& pattern) {
+    if (text.size() - at < pattern.size()) return false;
+    for (size_t k = 1; k < pattern.size(); ++k) {
+      if (upper[static_cast<unsigned char>(text[at + k])] != pattern[k]) return false;
+    }
+    return true;
+  };
+  size_t pos = 0;  // text before it is in `out`
+  size_t at = 0;
+  while (at < text.size()) {
+    const void* hit = std::memchr(text.data() + at, first, text.size() - at);
+    if (hit == nullptr) break;
+    at = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+    const auto match =
+        std::find_if(patterns.begin(), patterns.end(),
+                     [&](const TextReplacement& p) { return matches_at(at, p.from); });
+    if (match == patterns.end()) {
+      ++at;
+      continue;
+    }
+    out.append(text.substr(pos, at - pos));
+    out.append(match->to);
+    at += match->from.size();
+    pos = at;
   }
   out.append(text.substr(pos));
 }

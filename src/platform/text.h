@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace listelo {
 
@@ -37,6 +38,20 @@ std::string AnsiReplaceAllIgnoreCase(std::string_view text, std::string_view fro
 // between two buffers instead of allocating a new one each time. `out` must not be `text`.
 void AnsiReplaceAllIgnoreCase(std::string_view text, std::string_view from, std::string_view to,
                               std::string& out);
+
+// Several such replacements in one scan, for large texts: left to right, at each position
+// the first pattern of `replacements` that matches there (letter case aside) is replaced
+// and the scan goes on after it. Every pattern must begin with the same character, one
+// without another letter case ("<" for tags); others are left out. The result is that of
+// one AnsiReplaceAllIgnoreCase pass per pattern in the list's order whenever no two
+// matches can overlap and no replacement can form or break a match, as with whole tags
+// whose only "<" is their first character. `out` must not be `text`.
+struct TextReplacement {
+  std::string from;
+  std::string to;
+};
+void AnsiReplaceEachIgnoreCase(std::string_view text,
+                               const std::vector<TextReplacement>& replacements, std::string& out);
 
 // Replaces every occurrence of `from` (exact, letter case significant) by `to`, scanning
 // left to right without overlap; text that a replacement puts in is not searched again.

@@ -12,6 +12,7 @@
 #include "app/errors.h"
 #include "app/shell.h"
 #include "exporters/export_steps.h"
+#include "photos/working_folder.h"
 #include "platform/regional.h"
 #include "support/archive_entries.h"
 #include "support/ftp_server.h"
@@ -141,8 +142,8 @@ class AutoScout24RunTest : public ::testing::Test {
   FtpServer::Account gateway_;
 };
 
-// The working folder is emptied and the archive made anew: a stock that has shrunk to
-// nothing ships an empty CSV file and none of the previous run's photos.
+// The archive is made anew from the working folder, which holds this run's files alone: a stock
+// that has shrunk to nothing ships an empty CSV file and none of the previous run's photos.
 TEST_F(AutoScout24RunTest, NextRunShipsOnlyItsOwnFiles) {
   StartExport(f_.run(), "AUTOSCOUT24");
   ASSERT_TRUE(f_.run().state.run_finished);
@@ -174,6 +175,53 @@ TEST_F(AutoScout24RunTest, NextRunShipsOnlyItsOwnFiles) {
   const std::string log = ReadFile(f_.HostPath(f_.run().LogFileName()));
   EXPECT_EQ(log.find("Zip File"), std::string::npos);
   EXPECT_EQ(log.find("créé"), std::string::npos);
+}
+
+// What a working folder holds: name -> bytes and, but for the CSV file that every run
+// writes anew, modification time.
+using FolderState = std::map<std::string, std::pair<std::string, fs::file_time_type>>;
+FolderState StateOf(const fs::path& folder) {
+  FolderState state;
+  for (const auto& e : fs::recursive_directory_iterator(folder)) {
+    const std::string name = fs::relative(e.path(), folder).generic_string();
+    const bool file = e.is_regular_file();
+    state[name] = {file ? ReadFile(e.path()) : "",
+                   file && !name.ends_with(".csv") ? e.last_write_time() : fs::file_time_type()};
+  }
+  return state;
+}
+
+// A second run over the first one's folder keeps the copies that are still right, and
+// ends with the folder and the archive that a run over an emptied folder makes: a photo
+// changed since is copied again, one removed is gone, stray files are deleted.
+TEST_F(AutoScout24RunTest, SecondRunEndsAsAFreshRun) {
+  StartExport(f_.run(), "AUTOSCOUT24");
+  ASSERT_TRUE(f_.run().state.run_finished);
+  const fs::path folder = f_.HostPath("c:\\windows\\TEMP\\AS24");
+  const fs::path photos = f_.HostPath("c:\\projects\\Quarno\\images\\2026");
+  const auto kept_time = fs::last_write_time(folder / "L749-48213_1.jpg");
+  const std::string dealer_photo = ReadFile(photos / "11-1.jpg");
+
+  WriteFile(photos / "11-2.jpg", "the photo taken again");
+  fs::remove(photos / "13-1.jpg");
+  WriteFile(folder / "stray.jpg", "s");
+  WriteFile(folder / "l749-48213_3.JPG", "another spelling");
+  WriteFile(folder / "sub" / "old.jpg", "o");
+  StartExport(f_.run(), "AUTOSCOUT24");
+  ASSERT_TRUE(f_.run().state.run_finished);
+  const FolderState second = StateOf(folder);
+  const auto second_archive = testing::ArchiveEntries(gateway_.home / "0123456789.zip");
+
+  EXPECT_EQ(fs::last_write_time(folder / "L749-48213_1.jpg"), kept_time);
+  EXPECT_EQ(ReadFile(folder / "L749-48213_2.jpg"), "the photo taken again");
+  EXPECT_FALSE(fs::exists(folder / "CiVS49-48215_1.jpg"));
+  EXPECT_EQ(ReadFile(photos / "11-1.jpg"), dealer_photo);
+
+  EmptyFolder(f_.run(), "c:\\windows\\TEMP\\AS24");
+  StartExport(f_.run(), "AUTOSCOUT24");
+  ASSERT_TRUE(f_.run().state.run_finished);
+  EXPECT_EQ(second, StateOf(folder));
+  EXPECT_EQ(second_archive, testing::ArchiveEntries(gateway_.home / "0123456789.zip"));
 }
 
 // Without its CSV file the archive would carry photos alone, and the log would still say
