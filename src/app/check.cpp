@@ -28,13 +28,12 @@ struct WorkingFolderUse {
 constexpr WorkingFolderUse kWorkingFolders[] = {
     {"AUTOSCOUT24", "\\Temp\\AS24"}, {"VPN", "\\Temp\\AS24"}, {"LARGUS", "\\Temp\\Argus"}};
 
-// Targets whose gateway folder has a built-in default (others stay in the login folder).
-struct FolderDefault {
-  const char* target;
-  const char* folder;
-};
-constexpr FolderDefault kGatewayFolderDefaults[] = {{"NEOWEBCAR", "www/dorvane/export"},
-                                                    {"AXECIBLES", "www/dorvane/export"}};
+// The gateway folder a target uses when its section names none: NEOWEBCAR and
+// AXECIBLES deliver to the dealer's folder on the maker's host, the others stay in the
+// login folder.
+const char* DefaultGatewayFolder(std::string_view target) {
+  return target == "NEOWEBCAR" || target == "AXECIBLES" ? kMakerExportDefaults.folder : "";
+}
 
 // Targets that upload nothing while their section has no User.
 bool UploadsOnlyWithUser(std::string_view target) {
@@ -87,12 +86,6 @@ bool CheckConfiguration(Checker& c) {
   return true;
 }
 
-int CountRecords(XmlCursorPtr records) {
-  int count = 0;
-  for (; !records->Eof(); records->Next()) ++count;
-  return count;
-}
-
 // The source stock document, loaded as a run would; the cursor, or empty when it does
 // not hold.
 XmlCursorPtr CheckSourceDocument(Checker& c) {
@@ -112,8 +105,8 @@ XmlCursorPtr CheckSourceDocument(Checker& c) {
     c.Fail(what, e.what());
     return nullptr;
   }
-  c.Ok(what, std::to_string(CountRecords(SelectVehicles(*document))) + " véhicules, " +
-                 std::to_string(CountRecords(SelectPhotos(*document))) + " photos");
+  c.Ok(what, std::to_string(SelectVehicles(*document)->Count()) + " véhicules, " +
+                 std::to_string(SelectPhotos(*document)->Count()) + " photos");
   return document;
 }
 
@@ -166,15 +159,7 @@ void CheckGateway(Checker& c, const std::string& what, const std::string& sectio
     c.Ok(what, "User vide dans la section " + section + " : rien n'est envoyé");
     return;
   }
-  std::string folder;
-  for (const FolderDefault& d : kGatewayFolderDefaults) {
-    if (target == d.target) folder = d.folder;
-  }
-  WindowPort& window = run.window();
-  window.SetField(Field::kServeur, server);
-  window.SetField(Field::kUser, user);
-  window.SetField(Field::kPassword, run.Config(section, "PassWord", ""));
-  window.SetField(Field::kRepert, run.Config(section, "PathFTP", folder));
+  LoadGatewayFields(run, section, {"", "", "", DefaultGatewayFolder(target)});
   CheckServer(c, what, GatewayEndpoint(run));
 }
 
@@ -199,12 +184,7 @@ void CheckSiteGateways(Checker& c, IXMLCursor* document) {
 void CheckImageServer(Checker& c) {
   Run& run = c.run();
   if (!OnUnlessZero(run.Config(run.state.export_target, "TestFTPVOImages", "0"))) return;
-  WindowPort& window = run.window();
-  const ConnectionDefaults& images = kImageServerDefaults;
-  window.SetField(Field::kServeurVOImages, run.Config("VOImages", "ServeurFTP", images.server));
-  window.SetField(Field::kUserVOImages, run.Config("VOImages", "User", images.user));
-  window.SetField(Field::kPasswordVOImages, run.Config("VOImages", "PassWord", images.password));
-  window.SetField(Field::kRepertVOImages, run.Config("VOImages", "PathFTP", images.folder));
+  LoadImageServerFields(run);
   CheckServer(c, "Serveur d'images", ImageServerEndpoint(run));
 }
 

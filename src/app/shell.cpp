@@ -42,9 +42,7 @@ void GuardAgainstCollapsedStock(Run& run) {
   }
   const std::optional<int> last = LastFinishedVehicleCount(run, target);
   if (!last) return;
-  XmlCursorPtr document = LoadSourceDocument(run, target);
-  int count = 0;
-  for (XmlCursorPtr v = SelectVehicles(*document); !v->Eof(); v->Next()) ++count;
+  const int count = SelectVehicles(*LoadSourceDocument(run, target))->Count();
   if (static_cast<long long>(count) * 100 >= static_cast<long long>(100 - max_drop) * *last) return;
   run.state.vehicle_count = count;
   throw RunError("Stock effondré : " + std::to_string(count) + " véhicules dans " +

@@ -23,7 +23,7 @@ void PackArchive(Run& run, std::string_view archive, const std::vector<std::stri
   std::error_code ec;
   std::filesystem::remove(run.HostPath(archive), ec);
   zip.OpenArchive(archive);
-  for (const std::string& spec : file_specs) zip.FileSpecs().push_back(spec);
+  zip.FileSpecs().insert(zip.FileSpecs().end(), file_specs.begin(), file_specs.end());
   zip.AddFiles();
   run.window().AddLine("Fichier " + std::string(archive) + " créé");
 }
