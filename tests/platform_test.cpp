@@ -45,7 +45,12 @@ TEST(TextTest, UnknownCharactersAndBrokenUtf8BecomeQuestionMarks) {
       {"\xE2\x82(", "?"},             // a broken sequence takes the length its first byte announces
       {"\xC2\x81\xC2\x80", "\x81?"},  // C1 controls: only those of undefined bytes come back
   };
-  for (const Case& c : cases) EXPECT_EQ(Utf8ToAnsi(c.utf8), c.ansi) << c.utf8;
+  for (const Case& c : cases) {
+    EXPECT_EQ(Utf8ToAnsi(c.utf8), c.ansi) << c.utf8;
+    std::string in_place = c.utf8;
+    Utf8ToAnsiInPlace(in_place);
+    EXPECT_EQ(in_place, c.ansi) << c.utf8;
+  }
   // Every byte survives the way to UTF-8 and back, the undefined ones included.
   std::string all;
   for (int i = 1; i < 256; ++i) all.push_back(static_cast<char>(i));

@@ -101,6 +101,9 @@ class Run {
   // memo behind "-> ", cut after kMemoLineLimit characters with a note of how many were
   // left out. Raises IoError when the log file cannot be written.
   void WriteLog(std::string_view message);
+  // The message `head` + `tail`, without joining them first (a tail can be a whole
+  // document).
+  void WriteLog(std::string_view head, std::string_view tail);
 
   // Windows folder + "\TEMP\RadoveDuvude" + ExportTarget + ".log".
   std::string LogFileName() const;

@@ -95,6 +95,36 @@ std::string RewriteMarkup(std::string text) {
   return text;
 }
 
+void RewriteVehicles(Run& run, IXMLCursor& main, std::string_view target, bool expand_equipment) {
+  XmlCursorPtr records = SelectVehicles(main);
+  run.WriteLog("Après premier Select DataVO");
+  for (; !records->Eof(); records->Next()) {
+    RewriteVehicle(run, main, *records, target, expand_equipment);
+  }
+}
+
+void AttachPhotos(Run& run, IXMLCursor& main) {
+  XmlCursorPtr photos = SelectPhotos(main);
+  run.WriteLog("Après premier Select LiensImages");
+  for (; !photos->Eof();) {
+    AttachPhoto(run, main, *photos);
+    photos->Next();
+    run.window().ProcessEvents();
+  }
+}
+
+// The rewritten markup is logged whole and read back as the document. Neither the
+// record cursors above nor this text outlive their step: a large stock is never held as
+// two documents at once.
+void ReloadRewrittenMarkup(Run& run, IXMLCursor& main) {
+  std::string markup = main.XML();
+  main.ReleaseDocument();
+  const std::string text = RewriteMarkup(std::move(markup));
+  run.WriteLog("Result : ", text);
+  run.WriteLog("Après Replacements");
+  main.LoadXML(text);
+}
+
 }  // namespace
 
 void ExportParuVendu(Run& run, std::string_view target) {
@@ -106,25 +136,10 @@ void ExportParuVendu(Run& run, std::string_view target) {
   XmlCursorPtr main = LoadSourceDocument(run, target);
   ResetCounters(run);
 
-  XmlCursorPtr records = SelectVehicles(*main);
-  run.WriteLog("Après premier Select DataVO");
-  for (; !records->Eof(); records->Next()) {
-    RewriteVehicle(run, *main, *records, target, expand_equipment);
-  }
-
-  XmlCursorPtr photos = SelectPhotos(*main);
-  run.WriteLog("Après premier Select LiensImages");
-  for (; !photos->Eof();) {
-    AttachPhoto(run, *main, *photos);
-    photos->Next();
-    run.window().ProcessEvents();
-  }
-
+  RewriteVehicles(run, *main, target, expand_equipment);
+  AttachPhotos(run, *main);
   RemoveAuxiliarySections(run, *main);
-  const std::string text = RewriteMarkup(main->XML());
-  run.WriteLog("Result : " + text);
-  run.WriteLog("Après Replacements");
-  main->LoadXML(text);
+  ReloadRewrittenMarkup(run, *main);
   run.WriteLog("Avant Enregistrement");
   // The dated copy and the file to send hold the same bytes: the document is serialised
   // once for both.

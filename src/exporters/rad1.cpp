@@ -344,7 +344,7 @@ void ExportRad1(Run& run, std::string_view label) {
   main->LoadXML(text);
   main->Save(output_path);
   text = RewriteMarkup(std::move(text), settings.rad1);
-  run.WriteLog("Result : " + text);
+  run.WriteLog("Result : ", text);
   run.WriteLog("Après Remplacements");
   main->LoadXML(text);
   run.WriteLog("Avant Enregistrement");

@@ -314,7 +314,7 @@ void ExportTopAnnonces(Run& run) {
   main->LoadXML(markup.text());
   SaveDatedCopy(run, *main, files);
   RewriteVocabulary(markup);
-  run.WriteLog("Result : " + markup.text());
+  run.WriteLog("Result : ", markup.text());
   run.WriteLog("Après Remplacements");
   main->LoadXML(markup.text());
   run.WriteLog("Avant Enregistrement");

@@ -68,6 +68,8 @@ std::string ConvertUtf8ToAnsi(std::string_view utf8) {
   return out;
 }
 
+void ConvertUtf8ToAnsiInPlace(std::string& text) { text = ConvertUtf8ToAnsi(text); }
+
 }  // namespace
 
 #else
@@ -109,26 +111,37 @@ long DecodeUtf8(const unsigned char* seq, size_t left, size_t length) {
 
 // One look-up per character. Anything that does not convert, a character the code page
 // lacks or a malformed sequence, becomes one "?" for the length its first byte announces.
-std::string ConvertUtf8ToAnsi(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
-  const size_t size = utf8.size();
+// Writes to `out`, which may be `utf8` itself: a character never takes more bytes in
+// Windows-1252 than in UTF-8. Returns the number of bytes written.
+size_t WriteUtf8AsAnsi(const unsigned char* utf8, size_t size, char* out) {
+  size_t written = 0;
   size_t i = 0;
   while (i < size) {
-    const unsigned char lead = bytes[i];
+    const unsigned char lead = utf8[i];
     if (lead < 0x80) {
-      out.push_back(static_cast<char>(lead));
+      out[written++] = static_cast<char>(lead);
       ++i;
       continue;
     }
     const size_t length = Utf8SequenceLength(lead);
-    const long cp = DecodeUtf8(bytes + i, size - i, length);
+    const long cp = DecodeUtf8(utf8 + i, size - i, length);
     const int ansi = cp < 0 ? -1 : AnsiByteOf(static_cast<char32_t>(cp));
-    out.push_back(ansi < 0 ? '?' : static_cast<char>(ansi));
+    out[written++] = ansi < 0 ? '?' : static_cast<char>(ansi);
     i += std::min(length, size - i);
   }
+  return written;
+}
+
+std::string ConvertUtf8ToAnsi(std::string_view utf8) {
+  std::string out(utf8.size(), '\0');
+  out.resize(WriteUtf8AsAnsi(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.size(),
+                             out.data()));
   return out;
+}
+
+void ConvertUtf8ToAnsiInPlace(std::string& text) {
+  text.resize(WriteUtf8AsAnsi(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
+                              text.data()));
 }
 
 }  // namespace
@@ -140,6 +153,12 @@ std::string Utf8ToAnsi(std::string_view utf8) {
   const bool ascii =
       std::none_of(utf8.begin(), utf8.end(), [](unsigned char c) { return c >= 0x80; });
   return ascii ? std::string(utf8) : ConvertUtf8ToAnsi(utf8);
+}
+
+void Utf8ToAnsiInPlace(std::string& text) {
+  const bool ascii =
+      std::none_of(text.begin(), text.end(), [](unsigned char c) { return c >= 0x80; });
+  if (!ascii) ConvertUtf8ToAnsiInPlace(text);
 }
 
 namespace {

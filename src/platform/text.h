@@ -12,6 +12,9 @@ namespace listelo {
 // UTF-8 to Windows-1252. A character that Windows-1252 cannot hold, and any byte
 // that is not valid UTF-8, becomes "?".
 std::string Utf8ToAnsi(std::string_view utf8);
+// The same, in the text's own storage: a whole serialised document is converted without
+// a second copy of it.
+void Utf8ToAnsiInPlace(std::string& text);
 
 // Windows-1252 to UTF-8. The five bytes that Windows-1252 leaves undefined map to the
 // C1 control of the same value, as Windows does.

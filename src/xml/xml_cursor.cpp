@@ -395,8 +395,11 @@ class TXMLCursor final : public IXMLCursor {
     }
   }
 
+  void ReleaseDocument() override { Release(); }
+
   void LoadXML(std::string_view text) override {
-    Adopt(xml_internal::Parse(AnsiToUtf8(text), "", true));
+    Release();
+    Adopt(xml_internal::Parse(text, "", true));
   }
 
   void MoveTo(int index) override {
@@ -524,7 +527,10 @@ class TXMLCursor final : public IXMLCursor {
       return Utf8ToAnsi(Tree::NodeMarkup(current_));
     }
     if (current_->type == XML_ATTRIBUTE_NODE) return Utf8ToAnsi(Tree::NodeMarkup(current_));
-    return holder_->tree ? Utf8ToAnsi(holder_->tree->DocumentMarkup()) : std::string();
+    if (!holder_->tree) return {};
+    std::string markup = holder_->tree->DocumentMarkup();
+    Utf8ToAnsiInPlace(markup);
+    return markup;
   }
 
   xmlDoc* XMLDOMDocument() override { return holder_->tree ? holder_->tree->doc() : nullptr; }
@@ -610,6 +616,14 @@ class TXMLCursor final : public IXMLCursor {
   Tree& NodeTree() const { return *list_->tree(); }
 
   // Takes a freshly parsed tree as the document of every cursor sharing it.
+  void Release() {
+    holder_->tree.reset();
+    list_.reset();
+    index_ = -1;
+    end_ = true;
+    current_ = nullptr;
+  }
+
   void Adopt(std::shared_ptr<Tree> tree) {
     holder_->tree = tree;
     xmlNode* root = xmlDocGetRootElement(tree->doc());

@@ -75,8 +75,15 @@ class IXMLCursor {
   // Parses a file (Windows-form name) into the cursor's document.
   virtual void Load(std::string_view file_name) = 0;
   // Parses a text into the cursor's document. The text is taken as it is held; an
-  // encoding named in its declaration is kept for Save.
+  // encoding named in its declaration is kept for Save. The cursor lets go of its former
+  // document first (it lives on only as long as other cursors over it do), so a large
+  // document and its rewritten form are not both held; a text that does not parse leaves
+  // the cursor without a document.
   virtual void LoadXML(std::string_view text) = 0;
+  // Lets go of the document, as LoadXML does before it parses: a caller that has taken
+  // the document's markup to rewrite it and read it back frees the old form first.
+  // The document lives on as long as other cursors over it do.
+  virtual void ReleaseDocument() = 0;
   virtual void MoveTo(int index) = 0;
   virtual void Next() = 0;
   virtual int Position() = 0;

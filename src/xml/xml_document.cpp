@@ -20,10 +20,6 @@ constexpr const char* kPlainDeclaration = "<?xml version=\"1.0\"?>";
 struct ParserContextDeleter {
   void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
 };
-struct BufferDeleter {
-  void operator()(xmlBuffer* buffer) const { xmlBufferFree(buffer); }
-};
-using BufferHandle = std::unique_ptr<xmlBuffer, BufferDeleter>;
 
 const xmlChar* Xml(const std::string& s) { return reinterpret_cast<const xmlChar*>(s.c_str()); }
 const char* Chars(const xmlChar* s) { return reinterpret_cast<const char*>(s); }
@@ -140,45 +136,85 @@ bool IsWhitespaceText(const xmlNode* node) {
 }
 
 // Text nodes made only of blanks between elements are not part of the document's
-// content (the stock database indents its files); they are dropped once after parsing,
-// except where xml:space="preserve" asks to keep them.
-void DropBlankText(xmlNode* node) {
-  for (xmlNode* child = node->children; child != nullptr;) {
+// content (the stock database indents its files); they are dropped as each element
+// closes, except where xml:space="preserve" asks to keep them. Dropping them while the
+// document is read, not after, keeps a stock file's indentation from ever filling the
+// memory as nodes.
+void DropBlankChildren(xmlNode* element) {
+  for (xmlNode* child = element->children; child != nullptr;) {
     xmlNode* next = child->next;
-    if (IsWhitespaceText(child) && xmlNodeGetSpacePreserve(node) != 1) {
+    if (IsWhitespaceText(child) && xmlNodeGetSpacePreserve(element) != 1) {
       xmlUnlinkNode(child);
       xmlFreeNode(child);
-    } else if (child->type == XML_ELEMENT_NODE) {
-      DropBlankText(child);
     }
     child = next;
   }
 }
 
-std::string BufferText(xmlBuffer* buffer) {
-  return std::string(Chars(xmlBufferContent(buffer)), static_cast<size_t>(xmlBufferLength(buffer)));
+void OnEndElement(void* context, const xmlChar* local_name, const xmlChar* prefix,
+                  const xmlChar* uri) {
+  xmlNode* element = static_cast<xmlParserCtxt*>(context)->node;
+  xmlSAX2EndElementNs(context, local_name, prefix, uri);
+  if (element != nullptr) DropBlankChildren(element);
 }
 
-// Serialises nodes with one save context: start and end tags for empty elements, no
-// declaration of its own.
-std::string SaveNodes(const std::vector<xmlNode*>& nodes, const char* encoding, bool indent,
-                      bool line_after_each) {
-  BufferHandle buffer(xmlBufferCreate());
-  if (!buffer) throw XmlCursorError("Out of memory");
+// The parser reads the text through this, a few kilobytes at a time, so that it never
+// holds a copy of the whole text. Windows-1252 text is turned into UTF-8 on the way.
+struct ParseInput {
+  std::string_view bytes;
+  bool ansi = false;
+  size_t at = 0;
+  std::string piece;  // the UTF-8 form of the piece being handed over
+};
+
+int ReadParseInput(void* context, char* buffer, int length) {
+  auto* input = static_cast<ParseInput*>(context);
+  const size_t room = static_cast<size_t>(length);
+  const size_t left = input->bytes.size() - input->at;
+  if (!input->ansi) {
+    const size_t n = std::min(room, left);
+    std::memcpy(buffer, input->bytes.data() + input->at, n);
+    input->at += n;
+    return static_cast<int>(n);
+  }
+  // A Windows-1252 byte takes at most three bytes in UTF-8.
+  const size_t n = std::min(room / 3, left);
+  input->piece.clear();
+  AppendAnsiAsUtf8(input->piece, input->bytes.substr(input->at, n));
+  std::memcpy(buffer, input->piece.data(), input->piece.size());
+  input->at += n;
+  return static_cast<int>(input->piece.size());
+}
+
+// Serialised bytes go straight into the caller's string: no buffer of the library's to
+// grow and copy out.
+int AppendToString(void* context, const char* bytes, int length) {
+  try {
+    static_cast<std::string*>(context)->append(bytes, static_cast<size_t>(length));
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+  return length;
+}
+
+// Serialises nodes with one save context, appended to `out`: start and end tags for
+// empty elements, no declaration of its own.
+void AppendSavedNodes(std::string& out, const std::vector<xmlNode*>& nodes, const char* encoding,
+                      bool indent, bool line_after_each) {
   int options = XML_SAVE_NO_EMPTY | XML_SAVE_NO_DECL | (indent ? XML_SAVE_FORMAT : 0);
-  xmlSaveCtxt* save = xmlSaveToBuffer(buffer.get(), encoding, options);
+  xmlSaveCtxt* save = xmlSaveToIO(AppendToString, nullptr, &out, encoding, options);
   if (save == nullptr) {
     throw XmlCursorError(std::string("Unsupported encoding ") + (encoding ? encoding : ""));
   }
+  bool written = true;
   for (xmlNode* node : nodes) {
-    xmlSaveTree(save, node);
+    written = xmlSaveTree(save, node) >= 0 && written;
     if (line_after_each) {
-      xmlSaveFlush(save);
-      xmlBufferCCat(buffer.get(), "\n");
+      written = xmlSaveFlush(save) >= 0 && written;
+      out += '\n';
     }
   }
-  xmlSaveClose(save);
-  return BufferText(buffer.get());
+  if (xmlSaveClose(save) < 0 || !written) throw XmlCursorError("Out of memory");
 }
 
 std::vector<xmlNode*> TopLevelNodes(xmlDoc* doc) {
@@ -187,9 +223,21 @@ std::vector<xmlNode*> TopLevelNodes(xmlDoc* doc) {
   return nodes;
 }
 
-std::string DocumentMarkupOf(xmlDoc* doc) {
-  return std::string(kPlainDeclaration) + "\n" +
-         SaveNodes(TopLevelNodes(doc), "UTF-8", false, true);
+// The whole document after `declaration` and a line end. `size_hint` is the size of the
+// text the document was read from: the output is about as large, and one allocation of
+// that size spares the copies of a string growing by halves.
+std::string DocumentText(xmlDoc* doc, std::string_view declaration, const char* encoding,
+                         size_t size_hint) {
+  std::string out;
+  out.reserve(size_hint + size_hint / 8 + declaration.size() + 64);
+  out.append(declaration);
+  out += '\n';
+  AppendSavedNodes(out, TopLevelNodes(doc), encoding, false, true);
+  return out;
+}
+
+std::string DocumentMarkupOf(xmlDoc* doc, size_t size_hint = 0) {
+  return DocumentText(doc, kPlainDeclaration, "UTF-8", size_hint);
 }
 
 bool IsPlainName(std::string_view name) {
@@ -236,20 +284,22 @@ std::string ParseErrorMessage(int code, int line, int column, std::string_view u
   return message;
 }
 
-std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi, bool force_utf8) {
+std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi, bool ansi_text) {
   std::unique_ptr<xmlParserCtxt, ParserContextDeleter> context(xmlNewParserCtxt());
   if (!context) throw XmlCursorError("Out of memory");
   ParseErrorSink sink;
   context->_private = &sink;
   context->sax->serror = OnParseError;
+  context->sax->endElementNs = OnEndElement;
   // No network, no external entities or DTDs (neither NOENT nor DTDLOAD), and
   // libxml2's limits on entity expansion stay on (no XML_PARSE_HUGE).
   int options = XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_BIG_LINES;
-  if (force_utf8) options |= XML_PARSE_IGNORE_ENC;
+  if (ansi_text) options |= XML_PARSE_IGNORE_ENC;
   const std::string url_utf8 = AnsiToUtf8(url_ansi);
-  DocHandle doc(xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()),
-                                  url_utf8.c_str(), force_utf8 ? "UTF-8" : nullptr, options));
-  if (!doc || !context->wellFormed || bytes.size() > static_cast<size_t>(INT32_MAX)) {
+  ParseInput input{bytes, ansi_text, 0, {}};
+  DocHandle doc(xmlCtxtReadIO(context.get(), ReadParseInput, nullptr, &input, url_utf8.c_str(),
+                              ansi_text ? "UTF-8" : nullptr, options));
+  if (!doc || !context->wellFormed) {
     if (!sink.have) {
       const xmlError* last = &context->lastError;
       sink.code = last->code;
@@ -258,17 +308,19 @@ std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi,
       sink.message = TrimmedMessage(last->message);
       if (sink.message.empty()) sink.message = "The document could not be parsed.";
     }
-    const bool utf8 = force_utf8 || IsUtf8(bytes);
+    // The parser counted columns in the UTF-8 it was given.
+    const std::string utf8_text = ansi_text ? AnsiToUtf8(bytes) : std::string();
+    const std::string_view parsed = ansi_text ? std::string_view(utf8_text) : bytes;
+    const bool utf8 = ansi_text || IsUtf8(bytes);
     throw XmlCursorError(ParseErrorMessage(sink.code, sink.line, sink.column, url_ansi,
-                                           SourceLine(bytes, sink.line, sink.column, utf8),
+                                           SourceLine(parsed, sink.line, sink.column, utf8),
                                            Utf8ToAnsi(sink.message)));
   }
-  if (xmlNode* root = xmlDocGetRootElement(doc.get())) DropBlankText(root);
-  return std::make_shared<Tree>(std::move(doc), LeadingDeclaration(bytes));
+  return std::make_shared<Tree>(std::move(doc), LeadingDeclaration(bytes), bytes.size());
 }
 
-Tree::Tree(DocHandle doc, std::string declaration)
-    : doc_(std::move(doc)), declaration_(std::move(declaration)) {
+Tree::Tree(DocHandle doc, std::string declaration, size_t source_size)
+    : doc_(std::move(doc)), declaration_(std::move(declaration)), source_size_(source_size) {
   xpath_.reset(xmlXPathNewContext(doc_.get()));
   if (!xpath_) throw XmlCursorError("Out of memory");
 }
@@ -495,35 +547,35 @@ void Tree::ReplaceText(xmlNode* node, const std::string& utf8) {
 
 std::string Tree::NodeMarkup(xmlNode* node, bool indent) {
   if (node->type == XML_DOCUMENT_NODE) return DocumentMarkupOf(reinterpret_cast<xmlDoc*>(node));
-  std::string markup = SaveNodes({node}, "UTF-8", indent, false);
+  std::string markup;
+  AppendSavedNodes(markup, {node}, "UTF-8", indent, false);
   if (node->type == XML_ATTRIBUTE_NODE && !markup.empty() && markup[0] == ' ') markup.erase(0, 1);
   return markup;
 }
 
-std::string Tree::DocumentMarkup() const { return DocumentMarkupOf(doc_.get()); }
+std::string Tree::DocumentMarkup() const { return DocumentMarkupOf(doc_.get(), source_size_); }
 
 std::string Tree::FileBytes() const {
   std::string encoding = DeclaredEncoding(declaration_);
   if (!declaration_.empty() && AsciiCompatible(encoding)) {
     // The declaration goes out as the document wrote it; the content follows in the
     // encoding it names, characters outside it as character references.
-    return declaration_ + "\n" +
-           SaveNodes(TopLevelNodes(doc_.get()), encoding.empty() ? "UTF-8" : encoding.c_str(),
-                     false, true);
+    return DocumentText(doc_.get(), declaration_, encoding.empty() ? "UTF-8" : encoding.c_str(),
+                        source_size_);
   }
   if (declaration_.empty() && doc_->encoding != nullptr &&
       AnsiUpperCase(Chars(doc_->encoding)) != "UTF-8") {
     // A document in a wide encoding: let the library write declaration and content.
-    BufferHandle buffer(xmlBufferCreate());
-    xmlSaveCtxt* save = xmlSaveToBuffer(buffer.get(), Chars(doc_->encoding), XML_SAVE_NO_EMPTY);
+    std::string bytes;
+    xmlSaveCtxt* save =
+        xmlSaveToIO(AppendToString, nullptr, &bytes, Chars(doc_->encoding), XML_SAVE_NO_EMPTY);
     if (save == nullptr)
       throw XmlCursorError("Unsupported encoding " + std::string(Chars(doc_->encoding)));
-    xmlSaveDoc(save, doc_.get());
-    xmlSaveClose(save);
-    return BufferText(buffer.get());
+    const bool written = xmlSaveDoc(save, doc_.get()) >= 0;
+    if (xmlSaveClose(save) < 0 || !written) throw XmlCursorError("Out of memory");
+    return bytes;
   }
-  return std::string(kPlainDeclaration) + "\n" +
-         SaveNodes(TopLevelNodes(doc_.get()), "UTF-8", false, true);
+  return DocumentMarkupOf(doc_.get(), source_size_);
 }
 
 }  // namespace listelo::xml_internal

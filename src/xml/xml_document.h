@@ -45,8 +45,9 @@ struct KeyIndex {
 class Tree {
  public:
   // Takes ownership of a parsed or new document; `declaration` is the XML declaration
-  // as the source text wrote it (empty when it had none).
-  Tree(DocHandle doc, std::string declaration);
+  // as the source text wrote it (empty when it had none), `source_size` the size of that
+  // text (the serialised document is about as large).
+  Tree(DocHandle doc, std::string declaration, size_t source_size = 0);
   ~Tree();
   Tree(const Tree&) = delete;
   Tree& operator=(const Tree&) = delete;
@@ -104,6 +105,7 @@ class Tree {
 
   DocHandle doc_;
   std::string declaration_;
+  size_t source_size_ = 0;
   std::unique_ptr<xmlXPathContext, XPathContextDeleter> xpath_;
   std::vector<xmlNode*> detached_;
   uint64_t structure_version_ = 0;
@@ -112,10 +114,10 @@ class Tree {
   std::set<std::string> field_names_;
 };
 
-// Parses `bytes` into a tree; `url` names the source in messages. With `force_utf8`
-// the bytes are UTF-8 whatever the declaration says (text handed over in memory).
+// Parses `bytes` into a tree; `url` names the source in messages. With `ansi_text` the
+// bytes are Windows-1252 text handed over in memory, read whatever the declaration says.
 // Fails with the parse-error message.
-std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi, bool force_utf8);
+std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi, bool ansi_text);
 
 // At most kExcerptLimit characters of a text an error message quotes (an expression
 // built from a record's field, the library's reason), then how many were left out: a
