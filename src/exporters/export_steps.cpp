@@ -210,6 +210,22 @@ std::string FormatGeneralNumber(double value, const RegionalSettings& regional) 
   return text;
 }
 
+void ForEachVehicle(Run& run, IXMLCursor& main, const std::function<void(IXMLCursor&)>& rewrite) {
+  XmlCursorPtr records = SelectVehicles(main);
+  run.WriteLog("Après premier Select DataVO");
+  for (; !records->Eof(); records->Next()) rewrite(*records);
+}
+
+void ForEachPhoto(Run& run, IXMLCursor& main, const std::function<void(IXMLCursor&)>& attach) {
+  XmlCursorPtr photos = SelectPhotos(main);
+  run.WriteLog("Après premier Select LiensImages");
+  while (!photos->Eof()) {
+    attach(*photos);
+    photos->Next();
+    run.window().ProcessEvents();
+  }
+}
+
 void RemoveAuxiliarySections(Run& run, IXMLCursor& document) {
   XmlCursorPtr photos = document.Select(kPhotosSection);
   run.WriteLog("Avant Suppression LiensImages");
@@ -221,6 +237,11 @@ void RemoveAuxiliarySections(Run& run, IXMLCursor& document) {
   run.WriteLog("Après Suppression LiensImages & LiensEquipements & Aliases");
   if (!aliases->Eof()) aliases->Delete();
   run.WriteLog("Après Aliases");
+}
+
+void SaveMarkupAsReloaded(IXMLCursor& document, std::string_view file_name,
+                          std::string_view markup) {
+  document.Save(file_name, IXMLCursor::Snapshot{true, AnsiToUtf8(markup)});
 }
 
 std::string AdReferenceLead(std::string_view lead, std::string_view type_vo) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <future>
 #include <limits>
 #include <string>
@@ -80,10 +81,29 @@ void ResetCounters(Run& run);
 // + reason, when uploads to the image server failed or were skipped.
 void LogUpdatedPhotos(Run& run);
 
+// The vehicle pass: selects the vehicle records, logs "Après premier Select DataVO" and
+// hands each record to `rewrite`, in document order. The record cursor lives only while
+// the pass runs: a cursor keeps the tree it stands in alive, and the exporters replace
+// the document with its rewritten form later on.
+void ForEachVehicle(Run& run, IXMLCursor& main, const std::function<void(IXMLCursor&)>& rewrite);
+
+// The photo pass: selects the photo records, logs "Après premier Select LiensImages" and
+// hands each record to `attach`, in document order, letting pending window events run
+// after each. Its cursor, too, lives only while the pass runs.
+void ForEachPhoto(Run& run, IXMLCursor& main, const std::function<void(IXMLCursor&)>& attach);
+
 // Deletes the photo links, the equipment labels and the aliases from the document, with
 // the log lines that mark each step ("Avant Suppression LiensImages", ...,
 // "Après Aliases"). A section that is missing is passed over.
 void RemoveAuxiliarySections(Run& run, IXMLCursor& document);
+
+// Writes `file_name` as `document.Save` writes the document that `LoadXML(markup)` gives,
+// without parsing it: for markup that the cursor's `XML` wrote (its declaration names no
+// encoding, so the file is the markup in UTF-8), or such markup whose tags were renamed or
+// cut whole. A stock of tens of megabytes is then not read and written out again only to
+// come out as the same bytes.
+void SaveMarkupAsReloaded(IXMLCursor& document, std::string_view file_name,
+                          std::string_view markup);
 
 // A field read as an integer (blanks around it allowed), or `default_value`.
 int ReadInteger(std::string_view text, int default_value);

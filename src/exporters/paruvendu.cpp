@@ -84,33 +84,14 @@ std::string RewriteMarkup(std::string text) {
   }
   renamings.push_back({"<idNVO>", "<id-VO>"});
   renamings.push_back({"</idNVO>", "</id-VO>"});
-  std::string renamed;
-  AnsiReplaceEachIgnoreCase(text, renamings, renamed);
-  text.swap(renamed);
+  MarkupRewrite markup(std::move(text));
+  markup.ReplaceEachIgnoringCase(renamings);
   static constexpr std::pair<const char*, const char*> kSpans[] = {
       {"<InfosSRS ", "</InfosSRS>"},   {"<idVO>", "</idVO>"},        {"<TypeVO>", "</TypeVO>"},
       {"<InfoVille>", "</InfoVille>"}, {"<RefSite>", "</RefSite>"},  {"<RefExpo>", "</RefExpo>"},
       {"<id_Track>", "</id_Track>"},   {"<RefVille>", "</RefVille>"}};
-  for (const auto& [start, end] : kSpans) text = RemoveSpans(text, start, end, "");
-  return text;
-}
-
-void RewriteVehicles(Run& run, IXMLCursor& main, std::string_view target, bool expand_equipment) {
-  XmlCursorPtr records = SelectVehicles(main);
-  run.WriteLog("Après premier Select DataVO");
-  for (; !records->Eof(); records->Next()) {
-    RewriteVehicle(run, main, *records, target, expand_equipment);
-  }
-}
-
-void AttachPhotos(Run& run, IXMLCursor& main) {
-  XmlCursorPtr photos = SelectPhotos(main);
-  run.WriteLog("Après premier Select LiensImages");
-  for (; !photos->Eof();) {
-    AttachPhoto(run, main, *photos);
-    photos->Next();
-    run.window().ProcessEvents();
-  }
+  for (const auto& [start, end] : kSpans) markup.RemoveSpans(start, end);
+  return std::move(markup.text());
 }
 
 // The rewritten markup is logged whole and read back as the document. Neither the
@@ -136,8 +117,10 @@ void ExportParuVendu(Run& run, std::string_view target) {
   XmlCursorPtr main = LoadSourceDocument(run, target);
   ResetCounters(run);
 
-  RewriteVehicles(run, *main, target, expand_equipment);
-  AttachPhotos(run, *main);
+  ForEachVehicle(run, *main, [&](IXMLCursor& record) {
+    RewriteVehicle(run, *main, record, target, expand_equipment);
+  });
+  ForEachPhoto(run, *main, [&](IXMLCursor& photo) { AttachPhoto(run, *main, photo); });
   RemoveAuxiliarySections(run, *main);
   ReloadRewrittenMarkup(run, *main);
   run.WriteLog("Avant Enregistrement");

@@ -239,75 +239,47 @@ void AttachPhoto(const Run& run, IXMLCursor& main, IXMLCursor& photo) {
   FillFirstEmptySlot(*vehicle, "Rad1_photo", kRad1PhotoSlots, address);
 }
 
-// The passes over the records hold their cursors only while they run: a cursor keeps the
-// tree it stands in alive, and the document is replaced twice later on.
-void RewriteVehicles(Run& run, IXMLCursor& main, const Settings& settings) {
-  XmlCursorPtr records = SelectVehicles(main);
-  run.WriteLog("Après premier Select DataVO");
-  for (; !records->Eof(); records->Next()) RewriteVehicle(run, main, *records, settings);
-}
-
-void AttachPhotos(Run& run, IXMLCursor& main) {
-  XmlCursorPtr photos = SelectPhotos(main);
-  run.WriteLog("Après premier Select LiensImages");
-  while (!photos->Eof()) {
-    AttachPhoto(run, main, *photos);
-    photos->Next();
-    run.window().ProcessEvents();
-  }
-}
-
 // The markup in the portal's vocabulary: the fields the portal does not take cut out,
 // the records and the root renamed, the ISO-8859-15 declaration, the "Rad1_" of the
 // portal fields' names dropped.
 std::string RewriteMarkup(std::string text, bool rad1) {
-  std::string scratch;
-  const auto replace_all = [&](std::string_view from, std::string_view to) {
-    AnsiReplaceAllIgnoreCase(text, from, to, scratch);
-    text.swap(scratch);
-  };
-  // A cut whose start marker is not there leaves the text as it is, without a copy.
-  const auto cut = [&](std::string_view start, std::string_view end) {
-    if (text.find(start) != std::string::npos) text = RemoveSpans(text, start, end, "");
-  };
+  MarkupRewrite markup(std::move(text));
   // Runs of several elements are cut record by record: a record that lacks the end
   // element keeps its elements instead of losing the records after it.
   std::string_view record_end = kVehicleRecordEnd;
-  const auto cut_run = [&](std::string_view start, std::string_view end) {
-    text = RemoveSpansInRecords(text, start, end, record_end);
-  };
-  cut("<InfosSRS ", "</InfosSRS>");
-  cut("<idVO>", "</idVO>");
-  cut("<TypeVO>", "</TypeVO>");
-  cut("<InfoVille>", "</InfoVille>");
-  cut("<RefVille>", "</RefVille>");
-  cut("<id_Track>", "</id_Track>");
+  markup.RemoveSpans("<InfosSRS ", "</InfosSRS>");
+  markup.RemoveSpans("<idVO>", "</idVO>");
+  markup.RemoveSpans("<TypeVO>", "</TypeVO>");
+  markup.RemoveSpans("<InfoVille>", "</InfoVille>");
+  markup.RemoveSpans("<RefVille>", "</RefVille>");
+  markup.RemoveSpans("<id_Track>", "</id_Track>");
   if (rad1) {
     // Unclosed: the company's element may carry attributes.
-    cut_run("<LibelleSociete", "</Ref>");
-    replace_all("<document>", "<TRAQUEANNONCES_XML>");
-    replace_all("</document>", "</TRAQUEANNONCES_XML>");
-    replace_all("<DataVO>", "<annonces>");
-    replace_all("</DataVO>", "</annonces>");
+    markup.RemoveSpansInRecords("<LibelleSociete", "</Ref>", record_end);
+    markup.ReplaceIgnoringCase("<document>", "<TRAQUEANNONCES_XML>");
+    markup.ReplaceIgnoringCase("</document>", "</TRAQUEANNONCES_XML>");
+    markup.ReplaceIgnoringCase("<DataVO>", "<annonces>");
+    markup.ReplaceIgnoringCase("</DataVO>", "</annonces>");
     record_end = "</annonces>";
   }
-  cut("<RefSite>", "</RefSite>");
-  cut("<RefExpo>", "</RefExpo>");
-  cut_run("<EqutInterieur>", "</InfoComplement>");
-  cut("<DataVOS EOF=\"", "RecordName=\"DataVO\">");
-  cut("<DataVOS EOF=\"", "RecordName=\"DataVO\"/>");
-  cut_run("<HorairesCommercial>", "</MsgGarCons>");
-  replace_all("</DataVOS>", "");
-  replace_all("<DataVO>", "<annonce>");
-  replace_all("</DataVO>", "</annonce>");
-  replace_all("<document>", "<annonces>");
-  replace_all("</document>", "</annonces>");
-  replace_all("<?xml version=\"1.0\"?>", "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>");
+  markup.RemoveSpans("<RefSite>", "</RefSite>");
+  markup.RemoveSpans("<RefExpo>", "</RefExpo>");
+  markup.RemoveSpansInRecords("<EqutInterieur>", "</InfoComplement>", record_end);
+  markup.RemoveSpans("<DataVOS EOF=\"", "RecordName=\"DataVO\">");
+  markup.RemoveSpans("<DataVOS EOF=\"", "RecordName=\"DataVO\"/>");
+  markup.RemoveSpansInRecords("<HorairesCommercial>", "</MsgGarCons>", record_end);
+  markup.ReplaceIgnoringCase("</DataVOS>", "");
+  markup.ReplaceIgnoringCase("<DataVO>", "<annonce>");
+  markup.ReplaceIgnoringCase("</DataVO>", "</annonce>");
+  markup.ReplaceIgnoringCase("<document>", "<annonces>");
+  markup.ReplaceIgnoringCase("</document>", "</annonces>");
+  markup.ReplaceIgnoringCase("<?xml version=\"1.0\"?>",
+                             "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>");
   // From element names only: a value holding "Rad1_" (a photo name, an e-mail) stays
   // as the dealer wrote it.
-  replace_all("<Rad1_", "<");
-  replace_all("</Rad1_", "</");
-  return text;
+  markup.ReplaceIgnoringCase("<Rad1_", "<");
+  markup.ReplaceIgnoringCase("</Rad1_", "</");
+  return std::move(markup.text());
 }
 
 void PackAndDeliver(Run& run, const std::string& output_path, const std::string& archive) {
@@ -335,14 +307,16 @@ void ExportRad1(Run& run, std::string_view label) {
   XmlCursorPtr main = LoadSourceDocument(run, AnsiUpperCase(label));
   ResetCounters(run);
 
-  RewriteVehicles(run, *main, settings);
-  AttachPhotos(run, *main);
+  ForEachVehicle(run, *main,
+                 [&](IXMLCursor& record) { RewriteVehicle(run, *main, record, settings); });
+  ForEachPhoto(run, *main, [&](IXMLCursor& photo) { AttachPhoto(run, *main, photo); });
 
   main->Save(output_path);
   RemoveAuxiliarySections(run, *main);
   std::string text = main->XML();
-  main->LoadXML(text);
-  main->Save(output_path);
+  // The tree goes before the text passes: the document is not held twice.
+  main->ReleaseDocument();
+  SaveMarkupAsReloaded(*main, output_path, text);
   text = RewriteMarkup(std::move(text), settings.rad1);
   run.WriteLog("Result : ", text);
   run.WriteLog("Après Remplacements");

@@ -488,9 +488,8 @@ void ExportSitAutoPro(Run& run) {
 
   XmlCursorPtr main = LoadSourceDocument(run, target);
   ResetCounters(run);
-  XmlCursorPtr records = SelectVehicles(*main);
-  run.WriteLog("Après premier Select DataVO");
-  for (; !records->Eof(); records->Next()) RewriteVehicle(run, *main, *records, free_text);
+  ForEachVehicle(run, *main,
+                 [&](IXMLCursor& record) { RewriteVehicle(run, *main, record, free_text); });
 
   XmlCursorPtr photos = SelectPhotos(*main);
   run.WriteLog("Après premier Select LiensImages");

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/files.h"
 #include "app/run.h"
@@ -55,11 +56,10 @@ void SaveDatedCopy(const Run& run, IXMLCursor& main, const Files& files) {
   main.Save(DatedCopy(run, files));
 }
 
-// The document reloaded from its own markup is the same document, and Save writes it as
-// that markup in UTF-8: the copy is written from the markup, without parsing a stock of
-// tens of megabytes again.
-void SaveDatedCopyOfMarkup(const Run& run, const std::string& markup, const Files& files) {
-  ReplaceFileAtomically(run.HostPath(DatedCopy(run, files)), AnsiToUtf8(markup));
+// The dated copy of the document as `markup` reloads it.
+void SaveDatedCopyOfMarkup(const Run& run, IXMLCursor& main, const std::string& markup,
+                           const Files& files) {
+  SaveMarkupAsReloaded(main, DatedCopy(run, files), markup);
 }
 
 // EqutInterieur, EqutExterieur, EqutSecurite and InfoComplement.
@@ -227,23 +227,27 @@ void AttachPhoto(Run& run, IXMLCursor& main, IXMLCursor& photo) {
 
 std::string SlotName(int slot) { return "NOMPHOTO" + std::to_string(slot); }
 
-// The six photo slots become one `liste_photos` of the filled ones.
+// The six photo slots become one `liste_photos` of the filled ones. The slot renamings,
+// in their order (end tags, then start tags), are made in one scan: each pattern is a
+// whole tag, so no two matches can overlap, and no renamed tag is a slot's, so no
+// renaming can make or break another's match. The empty photos they leave are cut after.
 void RewritePhotoSlots(MarkupRewrite& markup) {
   markup.ReplaceExactly("<Carrosserie>", "<carrosserie>");
   markup.ReplaceExactly("</Carrosserie>", "</carrosserie>");
-  for (int slot = 1; slot < kPhotoSlots; ++slot) {
-    markup.ReplaceIgnoringCase("</" + SlotName(slot) + ">", "</photo>");
-  }
-  markup.ReplaceIgnoringCase("</" + SlotName(kPhotoSlots) + ">", "</photo></liste_photos>");
-  markup.ReplaceIgnoringCase("<" + SlotName(1) + ">", "<liste_photos><photo>");
-  for (int slot = 2; slot <= kPhotoSlots; ++slot) {
-    markup.ReplaceIgnoringCase("<" + SlotName(slot) + ">", "<photo>");
-  }
+  std::vector<TextReplacement> renamings;
+  for (int slot = 1; slot < kPhotoSlots; ++slot)
+    renamings.push_back({"</" + SlotName(slot) + ">", "</photo>"});
+  renamings.push_back({"</" + SlotName(kPhotoSlots) + ">", "</photo></liste_photos>"});
+  renamings.push_back({"<" + SlotName(1) + ">", "<liste_photos><photo>"});
+  for (int slot = 2; slot <= kPhotoSlots; ++slot)
+    renamings.push_back({"<" + SlotName(slot) + ">", "<photo>"});
+  markup.ReplaceEachIgnoringCase(renamings);
   markup.ReplaceIgnoringCase("<photo></photo>", "");
 }
 
 // The record sets become the portal's `listepa` of `annonce` elements, and the fields it
-// does not take are cut out.
+// does not take are cut out. The renamings of the record sets, the records, the root and
+// the declaration are whole tags that none of them makes or breaks: one scan.
 void RewriteVocabulary(MarkupRewrite& markup) {
   markup.RemoveSpans("<InfosSRS ", "</InfosSRS>");
   // The model text and the four equipment lists stand together in every record.
@@ -251,13 +255,13 @@ void RewriteVocabulary(MarkupRewrite& markup) {
   markup.RemoveSpans("<DataVOS EOF=\"", "RecordName=\"DataVO\">", "<listepa>");
   // An empty record set written as one tag is an empty list, opened and closed.
   markup.RemoveSpans("<DataVOS EOF=\"", "RecordName=\"DataVO\"/>", "<listepa></listepa>");
-  markup.ReplaceIgnoringCase("</DataVOS>", "</listepa>");
-  markup.ReplaceIgnoringCase("<DataVO>", "<annonce>");
-  markup.ReplaceIgnoringCase("</DataVO>", "</annonce>");
-  markup.ReplaceIgnoringCase("<document>", "");
-  markup.ReplaceIgnoringCase("</document>", "");
-  markup.ReplaceIgnoringCase("<?xml version=\"1.0\"?>",
-                             "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>");
+  markup.ReplaceEachIgnoringCase(
+      {{"</DataVOS>", "</listepa>"},
+       {"<DataVO>", "<annonce>"},
+       {"</DataVO>", "</annonce>"},
+       {"<document>", ""},
+       {"</document>", ""},
+       {"<?xml version=\"1.0\"?>", "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>"}});
   for (const char* field : {"idVO", "TypeVO", "InfoVille", "RefSite", "RefExpo"}) {
     markup.RemoveSpans("<" + std::string(field) + ">", "</" + std::string(field) + ">");
   }
@@ -294,25 +298,20 @@ void ExportTopAnnonces(Run& run) {
   XmlCursorPtr main = LoadSourceDocument(run, "TOPANNONCES");
   ResetCounters(run);
   EnsureVehicleSection(*main);
-  XmlCursorPtr records = SelectVehicles(*main);
-  run.WriteLog("Après premier Select DataVO");
-  for (; !records->Eof(); records->Next()) RewriteVehicle(run, *main, *records);
-
-  XmlCursorPtr photos = SelectPhotos(*main);
-  run.WriteLog("Après premier Select LiensImages");
-  while (!photos->Eof()) {
-    AttachPhoto(run, *main, *photos);
-    photos->Next();
-    run.window().ProcessEvents();
-  }
+  ForEachVehicle(run, *main, [&](IXMLCursor& record) { RewriteVehicle(run, *main, record); });
+  ForEachPhoto(run, *main, [&](IXMLCursor& photo) { AttachPhoto(run, *main, photo); });
 
   SaveDatedCopy(run, *main, files);
   RemoveAuxiliarySections(run, *main);
   MarkupRewrite markup(main->XML());
-  SaveDatedCopyOfMarkup(run, markup.text(), files);
+  // The tree goes before the text passes: the document is not held twice.
+  main->ReleaseDocument();
+  SaveDatedCopyOfMarkup(run, *main, markup.text(), files);
   RewritePhotoSlots(markup);
+  // Reloaded all the same: markup whose photo slots do not reload ends the run here.
   main->LoadXML(markup.text());
-  SaveDatedCopy(run, *main, files);
+  main->ReleaseDocument();
+  SaveDatedCopyOfMarkup(run, *main, markup.text(), files);
   RewriteVocabulary(markup);
   run.WriteLog("Result : ", markup.text());
   run.WriteLog("Après Remplacements");

@@ -407,9 +407,13 @@ std::string AnsiReplaceAllIgnoreCase(std::string_view text, std::string_view fro
   return out;
 }
 
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-  if (from.empty()) return std::string(text);
-  std::string out;
+void ReplaceAll(std::string_view text, std::string_view from, std::string_view to,
+                std::string& out) {
+  out.clear();
+  if (from.empty()) {
+    out.assign(text);
+    return;
+  }
   out.reserve(text.size());
   size_t pos = 0;
   for (size_t hit = text.find(from); hit != std::string_view::npos; hit = text.find(from, pos)) {
@@ -418,6 +422,11 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
     pos = hit + from.size();
   }
   out.append(text.substr(pos));
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  std::string out;
+  ReplaceAll(text, from, to, out);
   return out;
 }
 

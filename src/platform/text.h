@@ -60,6 +60,9 @@ void AnsiReplaceEachIgnoreCase(std::string_view text,
 // left to right without overlap; text that a replacement puts in is not searched again.
 // An empty `from` is never found. Linear in the text.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+// The same into `out`, whose storage is reused. `out` must not be `text`.
+void ReplaceAll(std::string_view text, std::string_view from, std::string_view to,
+                std::string& out);
 
 // Replaces the first occurrence of `from`, ignoring letter case, by `to`. An empty
 // `from` is never found.

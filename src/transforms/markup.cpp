@@ -15,13 +15,15 @@ namespace {
 // keeps every search of the original text moving forwards.
 class SpanRemover {
  public:
+  // Writes the result into `out`, whose storage is reused.
   SpanRemover(std::string_view text, std::string_view start_marker, std::string_view end_marker,
-              std::string_view replacement)
-      : text_(text), start_(start_marker), end_(end_marker), replacement_(replacement) {
+              std::string_view replacement, std::string& out)
+      : text_(text), start_(start_marker), end_(end_marker), replacement_(replacement), out_(out) {
+    out_.clear();
     out_.reserve(text.size());
   }
 
-  std::string Run() {
+  void Run() {
     size_t from = 0;  // no start marker begins before this position
     for (;;) {
       const size_t start = Find(start_, from);
@@ -32,7 +34,6 @@ class SpanRemover {
       from = start - std::min(start, start_.size() - 1);
     }
     out_.append(text_.substr(in_));
-    return std::move(out_);
   }
 
  private:
@@ -87,26 +88,41 @@ class SpanRemover {
   std::string_view start_;
   std::string_view end_;
   std::string_view replacement_;
-  std::string out_;
+  std::string& out_;
   size_t in_ = 0;
   int self_fed_ = 0;
 };
 
 }  // namespace
 
-std::string RemoveSpans(std::string_view text, std::string_view start_marker,
-                        std::string_view end_marker, std::string_view replacement) {
-  if (start_marker.empty() || end_marker.empty()) return std::string(text);
-  return SpanRemover(text, start_marker, end_marker, replacement).Run();
+void RemoveSpans(std::string_view text, std::string_view start_marker, std::string_view end_marker,
+                 std::string_view replacement, std::string& out) {
+  if (start_marker.empty() || end_marker.empty()) {
+    out.assign(text);
+    return;
+  }
+  SpanRemover(text, start_marker, end_marker, replacement, out).Run();
 }
 
-std::string RemoveSpansInRecords(std::string_view text, std::string_view start_marker,
-                                 std::string_view end_marker, std::string_view record_end) {
-  if (start_marker.empty() || end_marker.empty()) return std::string(text);
+std::string RemoveSpans(std::string_view text, std::string_view start_marker,
+                        std::string_view end_marker, std::string_view replacement) {
+  std::string out;
+  RemoveSpans(text, start_marker, end_marker, replacement, out);
+  return out;
+}
+
+void RemoveSpansInRecords(std::string_view text, std::string_view start_marker,
+                          std::string_view end_marker, std::string_view record_end,
+                          std::string& out) {
+  out.clear();
+  if (start_marker.empty() || end_marker.empty()) {
+    out.assign(text);
+    return;
+  }
   // Each record, from just after the previous record's end tag to just before its own,
   // is cut on its own, so no span can take in a record end tag.
-  std::string out;
   out.reserve(text.size());
+  std::string cut;  // one record's cut body; records are small, so it stays in the heap
   size_t pos = 0;
   while (pos < text.size()) {
     const size_t record_end_at =
@@ -116,31 +132,52 @@ std::string RemoveSpansInRecords(std::string_view text, std::string_view start_m
     if (body.find(start_marker) == std::string_view::npos) {
       out.append(body);
     } else {
-      out.append(RemoveSpans(body, start_marker, end_marker, ""));
+      RemoveSpans(body, start_marker, end_marker, "", cut);
+      out.append(cut);
     }
     if (record_end_at == std::string_view::npos) break;
     out.append(record_end);
     pos = record_end_at + record_end.size();
   }
+}
+
+std::string RemoveSpansInRecords(std::string_view text, std::string_view start_marker,
+                                 std::string_view end_marker, std::string_view record_end) {
+  std::string out;
+  RemoveSpansInRecords(text, start_marker, end_marker, record_end, out);
   return out;
 }
 
+// Each pass writes into the second buffer, which then changes places with the text; a
+// cut or an exact replacement whose marker is not in the text leaves it as it is.
 void MarkupRewrite::ReplaceIgnoringCase(std::string_view from, std::string_view to) {
   AnsiReplaceAllIgnoreCase(text_, from, to, scratch_);
   text_.swap(scratch_);
 }
 
+void MarkupRewrite::ReplaceEachIgnoringCase(const std::vector<TextReplacement>& replacements) {
+  AnsiReplaceEachIgnoreCase(text_, replacements, scratch_);
+  text_.swap(scratch_);
+}
+
 void MarkupRewrite::ReplaceExactly(std::string_view from, std::string_view to) {
-  text_ = ReplaceAll(text_, from, to);
+  if (from.empty() || text_.find(from) == std::string::npos) return;
+  ReplaceAll(text_, from, to, scratch_);
+  text_.swap(scratch_);
 }
 
 void MarkupRewrite::RemoveSpans(std::string_view start, std::string_view end,
                                 std::string_view replacement) {
-  text_ = listelo::RemoveSpans(text_, start, end, replacement);
+  if (start.empty() || text_.find(start) == std::string::npos) return;
+  listelo::RemoveSpans(text_, start, end, replacement, scratch_);
+  text_.swap(scratch_);
 }
 
-void MarkupRewrite::RemoveSpansInRecords(std::string_view start, std::string_view end) {
-  text_ = listelo::RemoveSpansInRecords(text_, start, end);
+void MarkupRewrite::RemoveSpansInRecords(std::string_view start, std::string_view end,
+                                         std::string_view record_end) {
+  if (start.empty() || text_.find(start) == std::string::npos) return;
+  listelo::RemoveSpansInRecords(text_, start, end, record_end, scratch_);
+  text_.swap(scratch_);
 }
 
 }  // namespace listelo

@@ -3,6 +3,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/text.h"
 
 namespace listelo {
 
@@ -31,6 +34,9 @@ namespace listelo {
 // spans it removes.
 std::string RemoveSpans(std::string_view text, std::string_view start_marker,
                         std::string_view end_marker, std::string_view replacement);
+// The same into `out`, whose storage is reused. `out` must not be `text`.
+void RemoveSpans(std::string_view text, std::string_view start_marker, std::string_view end_marker,
+                 std::string_view replacement, std::string& out);
 
 // The end tag of a vehicle record as the cursor serialises it.
 inline constexpr std::string_view kVehicleRecordEnd = "</DataVO>";
@@ -47,19 +53,28 @@ inline constexpr std::string_view kVehicleRecordEnd = "</DataVO>";
 std::string RemoveSpansInRecords(std::string_view text, std::string_view start_marker,
                                  std::string_view end_marker,
                                  std::string_view record_end = kVehicleRecordEnd);
+// The same into `out`, whose storage is reused. `out` must not be `text`.
+void RemoveSpansInRecords(std::string_view text, std::string_view start_marker,
+                          std::string_view end_marker, std::string_view record_end,
+                          std::string& out);
 
 // Passes of text replacements over a whole serialised stock, which can be tens of
-// megabytes: the passes that ignore letter case, most of them, alternate between two
-// buffers instead of growing a fresh one each time.
+// megabytes: every pass writes into the second of two buffers, which then changes places
+// with the text, so a run of passes allocates the document's size twice at most instead
+// of once per pass. A cut or an exact replacement whose marker is not in the text leaves
+// it without a copy.
 class MarkupRewrite {
  public:
   explicit MarkupRewrite(std::string text) : text_(std::move(text)) {}
 
   void ReplaceIgnoringCase(std::string_view from, std::string_view to);
+  // Several tag replacements in one scan, as AnsiReplaceEachIgnoreCase makes them.
+  void ReplaceEachIgnoringCase(const std::vector<TextReplacement>& replacements);
   void ReplaceExactly(std::string_view from, std::string_view to);
   void RemoveSpans(std::string_view start, std::string_view end, std::string_view replacement = "");
   // The same, each record on its own: a record that lacks the end keeps its elements.
-  void RemoveSpansInRecords(std::string_view start, std::string_view end);
+  void RemoveSpansInRecords(std::string_view start, std::string_view end,
+                            std::string_view record_end = kVehicleRecordEnd);
 
   std::string& text() { return text_; }
 

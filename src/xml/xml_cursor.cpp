@@ -395,10 +395,16 @@ class TXMLCursor final : public IXMLCursor {
     }
   }
 
-  void ReleaseDocument() override { Release(); }
+  void ReleaseDocument() override {
+    holder_->tree.reset();
+    list_.reset();
+    index_ = -1;
+    end_ = true;
+    current_ = nullptr;
+  }
 
   void LoadXML(std::string_view text) override {
-    Release();
+    ReleaseDocument();
     Adopt(xml_internal::Parse(text, "", true));
   }
 
@@ -616,14 +622,6 @@ class TXMLCursor final : public IXMLCursor {
   Tree& NodeTree() const { return *list_->tree(); }
 
   // Takes a freshly parsed tree as the document of every cursor sharing it.
-  void Release() {
-    holder_->tree.reset();
-    list_.reset();
-    index_ = -1;
-    end_ = true;
-    current_ = nullptr;
-  }
-
   void Adopt(std::shared_ptr<Tree> tree) {
     holder_->tree = tree;
     xmlNode* root = xmlDocGetRootElement(tree->doc());
