@@ -293,7 +293,10 @@ std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi,
   context->sax->endElementNs = OnEndElement;
   // No network, no external entities or DTDs (neither NOENT nor DTDLOAD), and
   // libxml2's limits on entity expansion stay on (no XML_PARSE_HUGE).
-  int options = XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_BIG_LINES;
+  // NOBLANKS spares the nodes of most blank runs between elements (the indentation of a
+  // stock document): the library drops only runs that stand alone between a tag and the
+  // next one, outside xml:space="preserve", which the end-element handler drops anyway.
+  int options = XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_BIG_LINES | XML_PARSE_NOBLANKS;
   if (ansi_text) options |= XML_PARSE_IGNORE_ENC;
   const std::string url_utf8 = AnsiToUtf8(url_ansi);
   ParseInput input{bytes, ansi_text, 0, {}};
