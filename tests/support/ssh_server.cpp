@@ -6,6 +6,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,6 +45,27 @@ pid_t Spawn(const std::vector<std::string>& argv, const fs::path& log) {
   int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   return spawned == 0 ? pid : -1;
+}
+
+// Starts sshd with its output going to `log`, bound to end with this process: a test
+// program that is killed (or crashes) must not leave a server behind.
+pid_t SpawnServer(const std::vector<std::string>& argv, const fs::path& log) {
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (getppid() != parent) _exit(1);  // the parent ended before the line above
+  int out = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (out < 0 || in < 0) _exit(1);
+  dup2(in, STDIN_FILENO);
+  dup2(out, STDOUT_FILENO);
+  dup2(out, STDERR_FILENO);
+  execv(args[0], args.data());
+  _exit(127);
 }
 
 void RunProgram(const std::vector<std::string>& argv, const fs::path& log) {
@@ -154,7 +176,7 @@ bool SshServer::Launch() {
                 "StrictModes no\n"
                 "Subsystem sftp internal-sftp -d " +
                 login_folder_.string() + "\n");
-  pid_ = Spawn({kSshd, "-D", "-e", "-f", config.string()}, state_ / "sshd.log");
+  pid_ = SpawnServer({kSshd, "-D", "-e", "-f", config.string()}, state_ / "sshd.log");
   if (pid_ < 0) return false;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (std::chrono::steady_clock::now() < deadline) {
