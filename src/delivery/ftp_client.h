@@ -17,7 +17,8 @@
 // checks that it exists, as CWD does for FTP. The server's host key must be in the
 // endpoint's known_hosts file: a server that is missing from it or shows another key is
 // refused, and nothing is ever added to the file. Existence questions are answered by
-// the server's file attributes instead of MDTM.
+// opening the file without reading it (libcurl has no SFTP command that only asks for
+// the attributes) instead of MDTM.
 #pragma once
 
 #include <curl/curl.h>

@@ -1,8 +1,8 @@
 // Keeps the dealer's image server in step with the local photo folder while an export
 // runs: each photo that an advertisement names, and its "m.jpg" thumbnail, is looked for
-// locally and asked about on the image server (MDTM, or the file's attributes over
-// SFTP), and uploaded when only the local folder has it. Nothing here stops an export: problems
-// become log lines or nothing.
+// locally and asked about on the image server (MDTM, or over SFTP an open of the
+// file), and uploaded when only the local folder has it. Nothing here stops an export:
+// problems become log lines or nothing.
 //
 // With the target's test switch off (RunState::test_ftp_vo_images) every photo counts as
 // present on the server and the server is never contacted. Once a connection to the

@@ -61,7 +61,7 @@ class SftpImageSyncTest : public ::testing::Test {
   RunFixture f_;
 };
 
-TEST_F(SftpImageSyncTest, TheServerIsAskedByTheFilesAttributes) {
+TEST_F(SftpImageSyncTest, ExistenceIsAnsweredByOpeningTheFile) {
   OnServer("a.jpg");
   fs::create_directories(images_ / "2026");
   OnServer("2026/b.jpg");
