@@ -154,28 +154,23 @@ SshServer::ClientKey SshServer::MakeKey(const std::string& name,
 bool SshServer::Launch() {
   port_ = UnusedPort();
   const fs::path config = state_ / "sshd_config";
-  WriteFile(config,
-            "ListenAddress 127.0.0.1\n"
-            "Port " +
-                std::to_string(port_) +
-                "\n"
-                "HostKey " +
-                host_key_.string() +
-                "\n"
-                "AuthorizedKeysFile " +
-                (state_ / "authorized_keys").string() +
-                "\n"
-                "PidFile " +
-                (state_ / "sshd.pid").string() +
-                "\n"
-                "PubkeyAuthentication yes\n"
-                "PasswordAuthentication no\n"
-                "KbdInteractiveAuthentication no\n"
-                "PermitRootLogin prohibit-password\n"
-                "UsePAM no\n"
-                "StrictModes no\n"
-                "Subsystem sftp internal-sftp -d " +
-                login_folder_.string() + "\n");
+  const std::vector<std::string> lines = {
+      "ListenAddress 127.0.0.1",
+      "Port " + std::to_string(port_),
+      "HostKey " + host_key_.string(),
+      "AuthorizedKeysFile " + (state_ / "authorized_keys").string(),
+      "PidFile " + (state_ / "sshd.pid").string(),
+      "PubkeyAuthentication yes",
+      "PasswordAuthentication no",
+      "KbdInteractiveAuthentication no",
+      "PermitRootLogin prohibit-password",
+      "UsePAM no",
+      "StrictModes no",
+      "Subsystem sftp internal-sftp -d " + login_folder_.string(),
+  };
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  WriteFile(config, text);
   pid_ = SpawnServer({kSshd, "-D", "-e", "-f", config.string()}, state_ / "sshd.log");
   if (pid_ < 0) return false;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
