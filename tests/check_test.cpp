@@ -1,4 +1,4 @@
-// "listelo --check TARGET" against real FTP and SMTP servers: every point reported, the
+// "listelo --check TARGET" against real FTP, SSH and SMTP servers: every point reported, the
 // failing ones with their reason, and nothing stored, written or reset on the way.
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include "platform/text.h"
 #include "support/ftp_server.h"
 #include "support/smtp_server.h"
+#include "support/ssh_server.h"
 #include "support/temp_tree.h"
 
 namespace listelo {
@@ -166,6 +167,30 @@ TEST_F(CheckTest, TheMailTargetAsksTheSmtpServerToo) {
   for (const testing::SmtpRecord& record : testing::SmtpServers::Shared().Records("login")) {
     EXPECT_FALSE(record.Delivered());
   }
+}
+
+// An SFTP gateway is asked as a run would connect to it, so a host key that is missing
+// from the known_hosts file shows before the first run; nothing is stored there.
+TEST_F(CheckTest, AnSftpGatewayIsAskedWithItsHostKey) {
+  std::string why;
+  testing::SshServer* ssh = testing::SshServer::Shared(&why);
+  if (ssh == nullptr) GTEST_SKIP() << why;
+  const std::string folder = ssh->NewFolder();
+  const auto ini = [&](testing::SshServer::HostEntry entry) {
+    WriteFile(f_.tree().path() / "Listelo.ini",
+              "[PARUVENDU]\nServeurFTP=" + ssh->HostPort() + "\nUser=" + ssh->user() +
+                  "\nPathFTP=" + folder +
+                  "\nProtocol=SFTP\nSshKey=" + ssh->authorized_key().file.string() +
+                  "\nSshKnownHosts=" + ssh->KnownHosts(entry).string() + "\n");
+  };
+  ini(testing::SshServer::HostEntry::kRight);
+  EXPECT_EQ(Check("PARUVENDU"), 0) << output_;
+  EXPECT_TRUE(LineOf("Passerelle").starts_with("OK")) << output_;
+  ini(testing::SshServer::HostEntry::kMissing);
+  EXPECT_EQ(Check("PARUVENDU"), 1) << output_;
+  EXPECT_TRUE(LineOf("Passerelle").starts_with("ÉCHEC")) << output_;
+  EXPECT_NE(LineOf("Passerelle").find("Unknown host key"), std::string::npos) << output_;
+  EXPECT_TRUE(fs::is_empty(ssh->login_folder() / folder));
 }
 
 TEST_F(CheckTest, AnUnknownTargetIsABadCommandLine) {

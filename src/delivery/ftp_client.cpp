@@ -124,6 +124,23 @@ bool IsDataConnectionFailure(CURLcode code) {
   }
 }
 
+const char* HostKeyType(const curl_khkey* key) {
+  if (key == nullptr) return "";
+  switch (key->keytype) {
+    case CURLKHTYPE_RSA1:
+    case CURLKHTYPE_RSA:
+      return "RSA ";
+    case CURLKHTYPE_DSS:
+      return "DSA ";
+    case CURLKHTYPE_ECDSA:
+      return "ECDSA ";
+    case CURLKHTYPE_ED25519:
+      return "ED25519 ";
+    default:
+      return "";
+  }
+}
+
 }  // namespace
 
 std::string FtpAddress::Authority() const {
@@ -131,9 +148,10 @@ std::string FtpAddress::Authority() const {
   return text + ":" + std::to_string(port);
 }
 
-std::optional<FtpAddress> ParseFtpServer(std::string_view server) {
+std::optional<FtpAddress> ParseFtpServer(std::string_view server, int default_port) {
   std::string_view text = TrimBlanks(server);
   FtpAddress address;
+  address.port = default_port;
   std::string_view host;
   std::string_view port;
   bool v6 = false;
@@ -205,22 +223,31 @@ FtpClient::FtpClient(WindowPort& window, const FtpTimeouts& timeouts)
 // The connection closes without a status line: the window may already be going.
 FtpClient::~FtpClient() = default;
 
+bool FtpClient::RefuseConnection(const std::string& reason) {
+  last_error_ = reason;
+  Status("Connection failed: " + last_error_);
+  connect_failed_ = true;
+  return false;
+}
+
 bool FtpClient::Connect(const FtpEndpoint& endpoint) {
   Drop();
-  std::optional<FtpAddress> address = ParseFtpServer(endpoint.server);
+  if (!endpoint.unusable.empty()) return RefuseConnection(endpoint.unusable);
+  const bool ssh = endpoint.protocol == FileProtocol::kSftp;
+  std::optional<FtpAddress> address = ParseFtpServer(endpoint.server, ssh ? 22 : 21);
   bool usable = address && !HasControlCharacters(endpoint.user) &&
                 !HasControlCharacters(endpoint.password) && !HasControlCharacters(endpoint.folder);
-  if (!usable) {
-    last_error_ = "Invalid server, user, password or folder";
-    Status("Connection failed: " + last_error_);
-    connect_failed_ = true;
-    return false;
+  if (!usable) return RefuseConnection("Invalid server, user, password or folder");
+  if (ssh) {
+    std::string problem = SshSettingsProblem(endpoint.ssh);
+    if (!problem.empty()) return RefuseConnection(problem);
   }
   endpoint_ = endpoint;
   address_ = *address;
   curl_.reset(curl_easy_init());
   Status("Connecting to " + address_.Authority());
-  CURLcode code = curl_ ? FolderRequest(nullptr) : CURLE_FAILED_INIT;
+  CURLcode code = CURLE_FAILED_INIT;
+  if (curl_) code = ssh ? SftpProbe(SftpFolderProbeUrl()) : FolderRequest(nullptr);
   if (code != CURLE_OK) {
     if (!curl_) last_error_ = curl_easy_strerror(code);
     Status("Connection failed: " + last_error_);
@@ -251,6 +278,26 @@ std::optional<std::string> FtpClient::Mdtm(std::string_view name) {
   return last_reply_;
 }
 
+std::optional<bool> FtpClient::HasFile(std::string_view name) {
+  if (sftp()) return SftpHasFile(name);
+  std::optional<std::string> reply = Mdtm(name);
+  if (!reply) return std::nullopt;
+  return IsValidMdtmReply(*reply);
+}
+
+std::optional<bool> FtpClient::SftpHasFile(std::string_view name) {
+  if (!connected_) return std::nullopt;
+  if (name.empty() || HasControlCharacters(name)) return false;
+  CURLcode code = SftpProbe(FolderUrl() + EscapePath(name));
+  if (code == CURLE_OK) return true;
+  // The server answered, and the file is not there for this account.
+  if (code == CURLE_REMOTE_FILE_NOT_FOUND || code == CURLE_REMOTE_ACCESS_DENIED) return false;
+  Status("Connection lost: " + last_error_);
+  Drop();
+  connect_failed_ = true;
+  return std::nullopt;
+}
+
 FtpStoreResult FtpClient::Store(const std::filesystem::path& local_file,
                                 std::string_view remote_name, bool create_folders) {
   if (!connected_) return FtpStoreResult::kNotConnected;
@@ -269,12 +316,13 @@ FtpStoreResult FtpClient::Store(const std::filesystem::path& local_file,
     Status("Transfer failed: " + last_error_);
     return FtpStoreResult::kFailed;
   }
-  if (create_folders && !MakeFolders(remote_name)) {
+  // SFTP makes them while it uploads (see Upload).
+  if (create_folders && !sftp() && !MakeFolders(remote_name)) {
     Status("Transfer failed: " + last_error_);
     return FtpStoreResult::kFailed;
   }
   Status("Transfer started");
-  CURLcode code = Upload(file.get(), remote_name);
+  CURLcode code = Upload(file.get(), remote_name, create_folders);
   if (code == CURLE_OK) {
     Status("Transfer complete");
     return FtpStoreResult::kStored;
@@ -290,7 +338,7 @@ FtpStoreResult FtpClient::Store(const std::filesystem::path& local_file,
   }
   // After a refused CWD curl no longer knows for sure which folder the connection is in;
   // a fresh connection puts the next request in the right one.
-  if (code == CURLE_REMOTE_ACCESS_DENIED) Disconnect();
+  if (code == CURLE_REMOTE_ACCESS_DENIED && !sftp()) Disconnect();
   if (IsDataConnectionFailure(code)) {
     data_connection_failed_ = true;
     return FtpStoreResult::kDataConnection;
@@ -313,6 +361,7 @@ void FtpClient::Drop() {
 void FtpClient::Status(const std::string& text) { window_.StatusText(text); }
 
 std::string FtpClient::FolderUrl() const {
+  if (sftp()) return "sftp://" + address_.Authority() + SftpFolderPath();
   std::string_view folder = endpoint_.folder;
   while (!folder.empty() && folder.back() == '/') folder.remove_suffix(1);
   std::string url = "ftp://" + address_.Authority() + "/";
@@ -320,32 +369,53 @@ std::string FtpClient::FolderUrl() const {
   return url;
 }
 
+std::string FtpClient::SftpFolderPath() const {
+  // "/~/" is the folder the server starts the session in, where FTP's login folder is.
+  std::string_view folder = endpoint_.folder;
+  const bool absolute = folder.starts_with('/');
+  while (!folder.empty() && folder.back() == '/') folder.remove_suffix(1);
+  if (absolute) return EscapePath(folder) + "/";
+  return folder.empty() ? "/~/" : "/~/" + EscapePath(folder) + "/";
+}
+
+std::string FtpClient::SftpFolderProbeUrl() const {
+  // Opened without its "/", a folder that does not exist fails, as CWD does for FTP; the
+  // login folder and the root are not asked about (with the "/" curl only logs in).
+  std::string path = SftpFolderPath();
+  if (path != "/~/" && path != "/") path.pop_back();
+  return "sftp://" + address_.Authority() + path;
+}
+
+std::string FtpClient::SshSettingsProblem(const SshSettings& ssh) {
+  std::error_code ec;
+  // Without a known_hosts file nothing can tell the real server from another, and a
+  // key is never taken on trust.
+  if (ssh.known_hosts.empty()) return "No known_hosts file (SshKnownHosts) to check the host key";
+  if (!std::filesystem::is_regular_file(ssh.known_hosts, ec)) {
+    return "known_hosts file not found: " + PathMapper::ToText(ssh.known_hosts);
+  }
+  if (!ssh.key_file.empty() && !std::filesystem::is_regular_file(ssh.key_file, ec)) {
+    return "Key file not found: " + PathMapper::ToText(ssh.key_file);
+  }
+  return "";
+}
+
 void FtpClient::PrepareRequest(const std::string& url) {
   CURL* curl = curl_.get();
   curl_easy_reset(curl);  // keeps the open connection
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
   curl_easy_setopt(curl, CURLOPT_USERNAME, endpoint_.user.c_str());
   curl_easy_setopt(curl, CURLOPT_PASSWORD, endpoint_.password.c_str());
   curl_easy_setopt(curl, CURLOPT_PROXY, "");  // never a proxy from the environment
-  curl_easy_setopt(curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
   // The folder goes to the server as configured: curl would otherwise drop "." and ".."
   // parts from it ("../in" became "in") and the file would land in another folder.
   curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
-  if (endpoint_.passive) {
-    curl_easy_setopt(curl, CURLOPT_FTP_USE_EPSV, 1L);
+  if (sftp()) {
+    PrepareSsh();
   } else {
-    curl_easy_setopt(curl, CURLOPT_FTPPORT, "-");
-    curl_easy_setopt(curl, CURLOPT_FTP_USE_EPRT, 0L);
-  }
-  if (endpoint_.tls) {
-    curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
-    curl_easy_setopt(curl, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+    PrepareFtp();
   }
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts_.connect.count()));
-  curl_easy_setopt(curl, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(timeouts_.connect.count()));
-  curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT,
-                   static_cast<long>(timeouts_.server_reply.count()));
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeouts_.stall.count()));
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
@@ -360,10 +430,53 @@ void FtpClient::PrepareRequest(const std::string& url) {
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error_buffer_);
 }
 
+void FtpClient::PrepareFtp() {
+  CURL* curl = curl_.get();
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
+  curl_easy_setopt(curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+  if (endpoint_.passive) {
+    curl_easy_setopt(curl, CURLOPT_FTP_USE_EPSV, 1L);
+  } else {
+    curl_easy_setopt(curl, CURLOPT_FTPPORT, "-");
+    curl_easy_setopt(curl, CURLOPT_FTP_USE_EPRT, 0L);
+  }
+  if (endpoint_.tls) {
+    curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+    curl_easy_setopt(curl, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+  }
+  curl_easy_setopt(curl, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(timeouts_.connect.count()));
+  curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                   static_cast<long>(timeouts_.server_reply.count()));
+}
+
+void FtpClient::PrepareSsh() {
+  CURL* curl = curl_.get();
+  const SshSettings& ssh = endpoint_.ssh;
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "sftp");
+  if (ssh.key_file.empty()) {
+    // Only the password: curl would otherwise also try the keys in the ~/.ssh folder of
+    // whoever runs the program.
+    curl_easy_setopt(curl, CURLOPT_SSH_AUTH_TYPES,
+                     static_cast<long>(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
+  } else {
+    curl_easy_setopt(curl, CURLOPT_SSH_AUTH_TYPES, static_cast<long>(CURLSSH_AUTH_PUBLICKEY));
+    curl_easy_setopt(curl, CURLOPT_SSH_PRIVATE_KEYFILE, ssh.key_file.string().c_str());
+    // Empty: the public half is derived from the private key, not looked for in ~/.ssh.
+    curl_easy_setopt(curl, CURLOPT_SSH_PUBLIC_KEYFILE, "");
+    if (!ssh.key_passphrase.empty()) {
+      curl_easy_setopt(curl, CURLOPT_KEYPASSWD, ssh.key_passphrase.c_str());
+    }
+  }
+  curl_easy_setopt(curl, CURLOPT_SSH_KNOWNHOSTS, ssh.known_hosts.string().c_str());
+  curl_easy_setopt(curl, CURLOPT_SSH_KEYFUNCTION, &FtpClient::OnHostKey);
+  curl_easy_setopt(curl, CURLOPT_SSH_KEYDATA, this);
+}
+
 CURLcode FtpClient::Perform() {
   error_buffer_[0] = '\0';
   stale_error_ = false;
   last_reply_.clear();
+  host_key_refusal_.clear();
   CURLcode code = curl_easy_perform(curl_.get());
   if (code != CURLE_OK) last_error_ = FailureReason(code);
   return code;
@@ -375,6 +488,7 @@ std::string FtpClient::FailureReason(CURLcode code) const {
   // its buffer, and in active mode some versions put one there while they set up the
   // listening socket, whatever happens later: a message that was there before a later
   // reply came is not the failure's, and the failure is then named by its code.
+  if (!host_key_refusal_.empty()) return host_key_refusal_;
   if (IsRefusalReply(last_reply_)) return PrintableText(last_reply_);
   if (error_buffer_[0] != '\0' && !stale_error_) return PrintableText(error_buffer_);
   return PrintableText(curl_easy_strerror(code));
@@ -391,9 +505,26 @@ CURLcode FtpClient::FolderRequest(curl_slist* quote) {
   return Perform();
 }
 
-CURLcode FtpClient::Upload(std::FILE* file, std::string_view remote_name) {
+CURLcode FtpClient::SftpProbe(const std::string& url) {
+  // NOBODY logs in when needed and opens the file or folder without reading it.
+  PrepareRequest(url);
+  curl_easy_setopt(curl_.get(), CURLOPT_NOBODY, 1L);
+  // SSH has no reply time-out of its own: a server that stops answering would hold the
+  // run.
+  const auto limit = timeouts_.connect + timeouts_.server_reply;
+  curl_easy_setopt(curl_.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(limit.count()));
+  return Perform();
+}
+
+CURLcode FtpClient::Upload(std::FILE* file, std::string_view remote_name, bool create_folders) {
   PrepareRequest(FolderUrl() + EscapePath(remote_name));
   curl_easy_setopt(curl_.get(), CURLOPT_UPLOAD, 1L);
+  // For SFTP curl makes the missing folders of the name when the upload finds them
+  // missing (FTP has made them before, see MakeFolders).
+  if (create_folders && sftp()) {
+    curl_easy_setopt(curl_.get(), CURLOPT_FTP_CREATE_MISSING_DIRS,
+                     static_cast<long>(CURLFTP_CREATE_DIR));
+  }
   curl_easy_setopt(curl_.get(), CURLOPT_READFUNCTION, &FtpClient::OnRead);
   curl_easy_setopt(curl_.get(), CURLOPT_READDATA, this);
   upload_ = UploadState{file, false, 0, std::chrono::steady_clock::now()};
@@ -448,6 +579,20 @@ int FtpClient::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_o
   auto* client = static_cast<FtpClient*>(self);
   client->window_.ProcessEvents();
   return client->UploadStalled(sent) ? 1 : 0;
+}
+
+int FtpClient::OnHostKey(CURL*, const curl_khkey*, const curl_khkey* found, curl_khmatch match,
+                         void* self) {
+  if (match == CURLKHMATCH_OK) return CURLKHSTAT_FINE;
+  // Refused, and never added to the file: a key seen for the first time may be an
+  // impostor's as well as the server's.
+  auto* client = static_cast<FtpClient*>(self);
+  const std::string file = PathMapper::ToText(client->endpoint_.ssh.known_hosts);
+  const std::string key = std::string("the server's ") + HostKeyType(found) + "key";
+  client->host_key_refusal_ = match == CURLKHMATCH_MISMATCH
+                                  ? "Host key changed: " + key + " is not the one in " + file
+                                  : "Unknown host key: " + key + " is not in " + file;
+  return CURLKHSTAT_REJECT;
 }
 
 bool FtpClient::UploadStalled(curl_off_t sent) {

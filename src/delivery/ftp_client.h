@@ -1,4 +1,5 @@
 // One FTP client of the window (the image server's or the portal gateway's), on libcurl.
+// The same client speaks SFTP when its endpoint asks for it (see "SFTP" below).
 //
 // The client keeps one curl handle, and with it one control connection, from the first
 // successful Connect until Disconnect or its end: every later request of the client goes
@@ -10,6 +11,14 @@
 // port chosen by the system) unless the endpoint asks for passive mode. Status
 // notifications go to the window's message list, never to the log file; while a request
 // waits, pending window events run.
+//
+// SFTP: the same requests over one SSH session. The folder is relative to the folder the
+// server starts the session in (an absolute one when it starts with "/"); connecting
+// checks that it exists, as CWD does for FTP. The server's host key must be in the
+// endpoint's known_hosts file: a server that is missing from it or shows another key is
+// refused, and nothing is ever added to the file. Existence questions are answered by
+// opening the file without reading it (libcurl has no SFTP command that only asks for
+// the attributes) instead of MDTM.
 #pragma once
 
 #include <curl/curl.h>
@@ -28,6 +37,18 @@
 
 namespace listelo {
 
+enum class FileProtocol {
+  kFtp,
+  kSftp,  // SFTP over SSH, port 22 unless the server field names one
+};
+
+// How an SFTP client proves who it is and knows the server.
+struct SshSettings {
+  std::filesystem::path key_file;     // private key; empty: the password is the login
+  std::string key_passphrase;         // empty for a key without one
+  std::filesystem::path known_hosts;  // must hold the server's host key
+};
+
 // Where a client connects: the window's four fields plus the connection modes.
 struct FtpEndpoint {
   std::string server;  // "host", "host:port", "[v6 address]:port" or a bare v6 address
@@ -36,6 +57,11 @@ struct FtpEndpoint {
   std::string folder;    // relative to the login folder; empty = stay there
   bool passive = false;  // passive data connections instead of PORT
   bool tls = false;      // explicit FTPS (AUTH TLS), required for control and data
+  FileProtocol protocol = FileProtocol::kFtp;
+  SshSettings ssh;  // SFTP only
+  // Why the configuration names no protocol this client speaks; Connect then fails with
+  // it and contacts nothing.
+  std::string unusable;
 };
 
 // A host and port read from the server field.
@@ -46,9 +72,10 @@ struct FtpAddress {
   std::string Authority() const;
 };
 
-// Reads "host", "host:port", "[v6]", "[v6]:port" or a bare v6 address (port 21). Empty for
-// an empty host, a port outside 1..65535 or characters that have no place in a host name.
-std::optional<FtpAddress> ParseFtpServer(std::string_view server);
+// Reads "host", "host:port", "[v6]", "[v6]:port" or a bare v6 address (`default_port`
+// without a port). Empty for an empty host, a port outside 1..65535 or characters that
+// have no place in a host name.
+std::optional<FtpAddress> ParseFtpServer(std::string_view server, int default_port = 21);
 
 // True when `reply` is "213 " followed by a valid time stamp YYYYMMDDHHMMSS, optionally
 // with "." and a fraction of a second.
@@ -82,10 +109,17 @@ class FtpClient {
   // unreachable, login refused, folder refused) the client is left disconnected.
   bool Connect(const FtpEndpoint& endpoint);
 
+  bool sftp() const { return endpoint_.protocol == FileProtocol::kSftp; }
+
   // Asks "MDTM name" on the open connection and returns the server's reply line ("213
   // 20260102030405"), or nothing when the connection failed; the connection is then
-  // closed and connect_failed() is set.
+  // closed and connect_failed() is set. FTP only.
   std::optional<std::string> Mdtm(std::string_view name);
+
+  // Whether the server holds file `name` (relative to the folder): for FTP a "213" reply
+  // with a valid time stamp to MDTM, for SFTP a file the server can open. Nothing when
+  // the connection failed, as for Mdtm.
+  std::optional<bool> HasFile(std::string_view name);
 
   // Stores a local file as `remote_name` relative to the folder. A transfer that times
   // out (no reply to STOR or after the data, no connection back from the server, data
@@ -117,9 +151,21 @@ class FtpClient {
   CURLcode Perform();
   // Why the request that ended with `code` failed, in the server's or curl's words.
   std::string FailureReason(CURLcode code) const;
-  // A request that only reaches the folder and sends the `quote` commands there.
+  // A request that only reaches the folder and sends the `quote` commands there (FTP).
   CURLcode FolderRequest(curl_slist* quote);
-  CURLcode Upload(std::FILE* file, std::string_view remote_name);
+  // An SFTP request that logs in when needed and opens `url` without reading it: it
+  // fails when the server has no such file or folder.
+  CURLcode SftpProbe(const std::string& url);
+  void PrepareFtp();
+  void PrepareSsh();
+  // Why the SSH settings cannot work, found before anything is sent; empty when they can.
+  static std::string SshSettingsProblem(const SshSettings& ssh);
+  // The folder part of the SFTP URLs ("/~/in/"), and the URL that checks it exists.
+  std::string SftpFolderPath() const;
+  std::string SftpFolderProbeUrl() const;
+  bool RefuseConnection(const std::string& reason);
+  std::optional<bool> SftpHasFile(std::string_view name);
+  CURLcode Upload(std::FILE* file, std::string_view remote_name, bool create_folders);
   bool MakeFolders(std::string_view remote_name);
   void Drop();
   void Status(const std::string& text);
@@ -129,6 +175,8 @@ class FtpClient {
   static size_t OnBody(char* data, size_t size, size_t count, void* self);
   static size_t OnRead(char* data, size_t size, size_t count, void* self);
   static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent);
+  static int OnHostKey(CURL*, const curl_khkey* known, const curl_khkey* found, curl_khmatch match,
+                       void* self);
   // Whether the upload under way has sent nothing for the stall time-out while it still
   // had data to send.
   bool UploadStalled(curl_off_t sent);
@@ -144,6 +192,8 @@ class FtpClient {
   std::set<std::string> made_folders_;  // folders made (or found) on this connection
   std::string last_reply_;
   std::string last_error_;
+  // Why the SSH server's host key was refused in the last request; empty when it was not.
+  std::string host_key_refusal_;
   bool stale_error_ = false;  // the error buffer was written before a later reply came
   // The upload under way: its file, whether curl has read all of it, and the bytes sent
   // when the progress was last seen to move.

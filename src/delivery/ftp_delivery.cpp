@@ -4,6 +4,7 @@
 
 #include "app/run.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace listelo {
 
@@ -20,10 +21,31 @@ FtpEndpoint EndpointFromFields(const WindowPort& window, Field server, Field use
 }
 
 // A per-site section names only what differs from its target's section.
-std::string GatewaySetting(const Run& run, std::string_view key) {
-  std::string from_target = run.Config(run.state.export_target, key, "0");
+std::string GatewaySetting(const Run& run, std::string_view key,
+                           std::string_view default_value = "0") {
+  std::string from_target = run.Config(run.state.export_target, key, default_value);
   if (run.state.site_code.empty()) return from_target;
   return run.Config(run.state.export_target + "-" + run.state.site_code, key, from_target);
+}
+
+// Protocol, and for SFTP the SSH keys, read by `setting(key, default)` from the
+// endpoint's section. Paths are in Windows form, like every path of the configuration.
+template <typename Setting>
+void ReadProtocol(const Run& run, FtpEndpoint& endpoint, Setting setting) {
+  const std::string protocol = AnsiUpperCase(setting("Protocol", "FTP"));
+  if (protocol == "FTPS") {
+    endpoint.tls = true;
+  } else if (protocol == "SFTP") {
+    endpoint.protocol = FileProtocol::kSftp;
+    const std::string key = setting("SshKey", "");
+    const std::string known_hosts = setting("SshKnownHosts", "");
+    if (!key.empty()) endpoint.ssh.key_file = run.HostPath(key);
+    if (!known_hosts.empty()) endpoint.ssh.known_hosts = run.HostPath(known_hosts);
+    endpoint.ssh.key_passphrase = setting("SshKeyPassphrase", "");
+  } else if (protocol != "FTP" && !protocol.empty()) {
+    // Falling back to FTP would send the password in clear to a server meant for SFTP.
+    endpoint.unusable = "Unknown Protocol: " + protocol;
+  }
 }
 
 void WriteDiagnosticLines(Run& run) {
@@ -44,6 +66,9 @@ FtpEndpoint ImageServerEndpoint(Run& run) {
                          Field::kPasswordVOImages, Field::kRepertVOImages);
   endpoint.passive = OnOnlyWhenOne(run.Config("VOImages", "Passive", "0"));
   endpoint.tls = OnOnlyWhenOne(run.Config("VOImages", "TLS", "0"));
+  ReadProtocol(run, endpoint, [&](std::string_view key, std::string_view default_value) {
+    return run.Config("VOImages", key, default_value);
+  });
   return endpoint;
 }
 
@@ -52,6 +77,9 @@ FtpEndpoint GatewayEndpoint(Run& run) {
                                             Field::kPassword, Field::kRepert);
   endpoint.passive = OnOnlyWhenOne(GatewaySetting(run, "Passive"));
   endpoint.tls = OnOnlyWhenOne(GatewaySetting(run, "TLS"));
+  ReadProtocol(run, endpoint, [&](std::string_view key, std::string_view default_value) {
+    return GatewaySetting(run, key, default_value);
+  });
   return endpoint;
 }
 

@@ -17,11 +17,14 @@ inline constexpr const char* kFtpTransferErrorText = "Transfert FTP : Erreur lor
 inline constexpr const char* kFtpOkText = "Transfert FTP OK : ";
 
 // The image server as the window's "VOImages" fields give it; Passive and TLS from the
-// "VOImages" section (each on only when exactly "1").
+// "VOImages" section (each on only when exactly "1"), and so are Protocol (FTP, FTPS the
+// same as TLS=1, or SFTP, in any letter case; another value is refused) and, for SFTP,
+// SshKey, SshKeyPassphrase and SshKnownHosts.
 FtpEndpoint ImageServerEndpoint(Run& run);
 
-// The gateway as the window's target fields give it; Passive and TLS from the target's
-// section, or from the current site's section when a per-site loop has set one.
+// The gateway as the window's target fields give it; Passive, TLS, Protocol and the SSH
+// keys from the target's section, or from the current site's section when a per-site
+// loop has set one.
 FtpEndpoint GatewayEndpoint(Run& run);
 
 // Uploads `file` (a full local path) to the gateway under its own file name, in the

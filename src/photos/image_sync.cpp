@@ -122,8 +122,7 @@ bool ImageExistsFTP(Run& run, std::string_view name) {
   // not asked at all.
   if (!run.state.test_ftp_vo_images) return true;
   if (!ImageServerReady(run, " - on connection " + std::string(name))) return false;
-  std::optional<std::string> reply = run.ImageServerFtp().Mdtm(name);
-  return reply && IsValidMdtmReply(*reply);
+  return run.ImageServerFtp().HasFile(name).value_or(false);
 }
 
 void PutImageFTP(Run& run, std::string_view local_path, std::string_view server_name) {

@@ -1,7 +1,8 @@
 // Keeps the dealer's image server in step with the local photo folder while an export
 // runs: each photo that an advertisement names, and its "m.jpg" thumbnail, is looked for
-// locally and asked about on the image server (MDTM), and uploaded when only the local
-// folder has it. Nothing here stops an export: problems become log lines or nothing.
+// locally and asked about on the image server (MDTM, or over SFTP an open of the
+// file), and uploaded when only the local folder has it. Nothing here stops an export:
+// problems become log lines or nothing.
 //
 // With the target's test switch off (RunState::test_ftp_vo_images) every photo counts as
 // present on the server and the server is never contacted. Once a connection to the
@@ -19,10 +20,10 @@ namespace listelo {
 class Run;
 class WorkingFolderFiles;
 
-// Whether the image server holds `name` (relative to the image folder): one MDTM on the
-// run's image-server connection, opened on first need. Always true with the test switch
-// off; false when the question could not be asked or the reply is not "213" with a valid
-// time stamp.
+// Whether the image server holds `name` (relative to the image folder): one MDTM (over
+// SFTP one open of the file) on the run's image-server connection, opened on first need.
+// Always true with the test switch off; false when the question could not be asked, the
+// reply is not "213" with a valid time stamp, or the SFTP server has no such file.
 bool ImageExistsFTP(Run& run, std::string_view name);
 
 // Uploads the local file (a Windows-form path) to the image server as `server_name`,
