@@ -256,10 +256,10 @@ std::string RewriteMarkup(std::string text, bool rad1) {
   if (rad1) {
     // Unclosed: the company's element may carry attributes.
     markup.RemoveSpansInRecords("<LibelleSociete", "</Ref>", record_end);
-    markup.ReplaceIgnoringCase("<document>", "<TRAQUEANNONCES_XML>");
-    markup.ReplaceIgnoringCase("</document>", "</TRAQUEANNONCES_XML>");
-    markup.ReplaceIgnoringCase("<DataVO>", "<annonces>");
-    markup.ReplaceIgnoringCase("</DataVO>", "</annonces>");
+    markup.ReplaceEachIgnoringCase({{"<document>", "<TRAQUEANNONCES_XML>"},
+                                    {"</document>", "</TRAQUEANNONCES_XML>"},
+                                    {"<DataVO>", "<annonces>"},
+                                    {"</DataVO>", "</annonces>"}});
     record_end = "</annonces>";
   }
   markup.RemoveSpans("<RefSite>", "</RefSite>");
@@ -268,17 +268,18 @@ std::string RewriteMarkup(std::string text, bool rad1) {
   markup.RemoveSpans("<DataVOS EOF=\"", "RecordName=\"DataVO\">");
   markup.RemoveSpans("<DataVOS EOF=\"", "RecordName=\"DataVO\"/>");
   markup.RemoveSpansInRecords("<HorairesCommercial>", "</MsgGarCons>", record_end);
-  markup.ReplaceIgnoringCase("</DataVOS>", "");
-  markup.ReplaceIgnoringCase("<DataVO>", "<annonce>");
-  markup.ReplaceIgnoringCase("</DataVO>", "</annonce>");
-  markup.ReplaceIgnoringCase("<document>", "<annonces>");
-  markup.ReplaceIgnoringCase("</document>", "</annonces>");
-  markup.ReplaceIgnoringCase("<?xml version=\"1.0\"?>",
-                             "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>");
-  // From element names only: a value holding "Rad1_" (a photo name, an e-mail) stays
-  // as the dealer wrote it.
-  markup.ReplaceIgnoringCase("<Rad1_", "<");
-  markup.ReplaceIgnoringCase("</Rad1_", "</");
+  // The last renamings are whole tags, or the start of one, that none of them makes or
+  // breaks: one scan. "Rad1_" goes from element names only: a value holding it (a photo
+  // name, an e-mail) stays as the dealer wrote it.
+  markup.ReplaceEachIgnoringCase(
+      {{"</DataVOS>", ""},
+       {"<DataVO>", "<annonce>"},
+       {"</DataVO>", "</annonce>"},
+       {"<document>", "<annonces>"},
+       {"</document>", "</annonces>"},
+       {"<?xml version=\"1.0\"?>", "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>"},
+       {"<Rad1_", "<"},
+       {"</Rad1_", "</"}});
   return std::move(markup.text());
 }
 
