@@ -137,7 +137,8 @@ void SaveStringToFile(const Run& run, std::string_view file_name, std::string_vi
   WriteFileBytes(run.HostPath(file_name), content, FileWriteMode::kTruncate);
 }
 
-void ReplaceFileAtomically(const fs::path& file, std::string_view content, FilePrivacy privacy) {
+AtomicFileWriter::AtomicFileWriter(const fs::path& file, FilePrivacy privacy)
+    : file_(file), privacy_(privacy) {
   std::error_code ec;
   fs::path folder = file.parent_path();
   if (!folder.empty() && !fs::is_directory(folder, ec)) {
@@ -145,41 +146,86 @@ void ReplaceFileAtomically(const fs::path& file, std::string_view content, FileP
     if (ec) FailWrite(file, ec.message());
   }
 #ifdef _WIN32
-  fs::path temp = file;
-  temp += ".tmp";
+  temp_ = file;
+  temp_ += ".tmp";
   try {
-    WriteFileBytes(temp, content, FileWriteMode::kTruncate, privacy);
+    WriteFileBytes(temp_, "", FileWriteMode::kTruncate, privacy);
   } catch (...) {
-    fs::remove(temp, ec);
+    fs::remove(temp_, ec);
     throw;
-  }
-  fs::rename(temp, file, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    FailWrite(file, "remplacement impossible");
   }
 #else
   std::string temp_name = ".";
   temp_name += file.filename().string();
   temp_name += ".XXXXXX";
   std::string pattern = (folder.empty() ? fs::path(".") : folder) / temp_name;
-  int fd = ::mkstemp(pattern.data());
-  if (fd < 0) FailWrite(file, ErrnoText(errno));
+  fd_ = ::mkstemp(pattern.data());
+  if (fd_ < 0) FailWrite(file, ErrnoText(errno));
+  temp_ = pattern;
   // mkstemp makes the file private; a shared file gets the usual permissions.
-  int error = 0;
   if (privacy == FilePrivacy::kShared) {
     mode_t mask = ::umask(0);
     ::umask(mask);
-    if (::fchmod(fd, 0666 & ~mask) != 0) error = errno;
-  }
-  if (error == 0) error = WriteAll(fd, content);
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(pattern.c_str(), file.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(pattern.c_str());
-    FailWrite(file, ErrnoText(error));
+    if (::fchmod(fd_, 0666 & ~mask) != 0) Fail(errno);
   }
 #endif
+}
+
+AtomicFileWriter::~AtomicFileWriter() { Discard(); }
+
+void AtomicFileWriter::Discard() {
+  if (temp_.empty()) return;
+#ifndef _WIN32
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+#endif
+  std::error_code ec;
+  fs::remove(temp_, ec);
+  temp_.clear();
+}
+
+#ifdef _WIN32
+void AtomicFileWriter::Write(std::string_view bytes) {
+  try {
+    WriteFileBytes(temp_, bytes, FileWriteMode::kAppend, privacy_);
+  } catch (...) {
+    Discard();
+    throw;
+  }
+}
+
+void AtomicFileWriter::Commit() {
+  std::error_code ec;
+  fs::rename(temp_, file_, ec);
+  if (ec) {
+    Discard();
+    FailWrite(file_, "remplacement impossible");
+  }
+  temp_.clear();
+}
+#else
+void AtomicFileWriter::Fail(int error) {
+  Discard();
+  FailWrite(file_, ErrnoText(error));
+}
+
+void AtomicFileWriter::Write(std::string_view bytes) {
+  if (int error = WriteAll(fd_, bytes); error != 0) Fail(error);
+}
+
+void AtomicFileWriter::Commit() {
+  const int closed = ::close(fd_);
+  fd_ = -1;
+  if (closed != 0) Fail(errno);
+  if (::rename(temp_.c_str(), file_.c_str()) != 0) Fail(errno);
+  temp_.clear();
+}
+#endif
+
+void ReplaceFileAtomically(const fs::path& file, std::string_view content, FilePrivacy privacy) {
+  AtomicFileWriter writer(file, privacy);
+  writer.Write(content);
+  writer.Commit();
 }
 
 void WriteAnsiStringToFile(Run& run, std::string_view content, std::string_view file_name) {

@@ -62,4 +62,30 @@ void WriteAnsiStringToFile(Run& run, std::string_view content, std::string_view 
 void ReplaceFileAtomically(const std::filesystem::path& file, std::string_view content,
                            FilePrivacy privacy = FilePrivacy::kShared);
 
+// The same for content written in pieces, so that a file of tens of megabytes never has
+// to be held whole: the pieces go to a temporary file beside `file`, which takes its
+// place at Commit. Missing folders are created first. A failure raises IoError naming the
+// file and the reason and removes the temporary file, as does a writer let go without
+// Commit: the old file then stays as it was.
+class AtomicFileWriter {
+ public:
+  AtomicFileWriter(const std::filesystem::path& file, FilePrivacy privacy = FilePrivacy::kShared);
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  void Write(std::string_view bytes);
+  void Commit();
+
+ private:
+  void Discard();
+#ifndef _WIN32
+  [[noreturn]] void Fail(int error);
+  int fd_ = -1;
+#endif
+  std::filesystem::path file_;
+  std::filesystem::path temp_;            // empty once committed or discarded
+  [[maybe_unused]] FilePrivacy privacy_;  // the temporary file is reopened per piece on Windows
+};
+
 }  // namespace listelo

@@ -241,7 +241,7 @@ void RemoveAuxiliarySections(Run& run, IXMLCursor& document) {
 
 void SaveMarkupAsReloaded(IXMLCursor& document, std::string_view file_name,
                           std::string_view markup) {
-  document.Save(file_name, IXMLCursor::Snapshot{true, AnsiToUtf8(markup)});
+  document.SaveMarkup(file_name, markup);
 }
 
 std::string AdReferenceLead(std::string_view lead, std::string_view type_vo) {

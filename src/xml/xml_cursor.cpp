@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <system_error>
 
@@ -454,7 +455,11 @@ class TXMLCursor final : public IXMLCursor {
     First();
   }
 
-  void Save(std::string_view file_name) override { Save(file_name, TakeSnapshot()); }
+  void Save(std::string_view file_name) override {
+    if (!holder_->tree) return;
+    WriteFile(file_name,
+              [&](const xml_internal::ByteSink& write) { holder_->tree->WriteFileBytes(write); });
+  }
 
   Snapshot TakeSnapshot() override {
     if (!holder_->tree) return {};
@@ -463,13 +468,20 @@ class TXMLCursor final : public IXMLCursor {
 
   void Save(std::string_view file_name, const Snapshot& snapshot) override {
     if (!snapshot.has_document) return;
-    const std::string name(file_name);
-    try {
-      ForceFolder(WindowsFolderPart(file_name));
-      ReplaceFileAtomically(holder_->paths.ToHost(file_name), snapshot.bytes);
-    } catch (const RunError& error) {
-      throw XmlCursorError("TXMLCursor.Save FileName: \"" + name + "\"" + kCrLf + error.what());
-    }
+    WriteFile(file_name, [&](const xml_internal::ByteSink& write) { write(snapshot.bytes); });
+  }
+
+  void SaveMarkup(std::string_view file_name, std::string_view markup) override {
+    // Turned into UTF-8 and written a megabyte at a time.
+    constexpr size_t kMarkupPiece = size_t{1} << 20;
+    WriteFile(file_name, [&](const xml_internal::ByteSink& write) {
+      std::string piece;
+      for (size_t at = 0; at < markup.size(); at += kMarkupPiece) {
+        piece.clear();
+        AppendAnsiAsUtf8(piece, markup.substr(at, kMarkupPiece));
+        write(piece);
+      }
+    });
   }
 
   XmlCursorPtr Select(std::string_view expression) override {
@@ -663,6 +675,36 @@ class TXMLCursor final : public IXMLCursor {
     for (xmlNode* n = parent->children; n != element; n = n->next) ++index;
     result->MoveTo(index);
     return result;
+  }
+
+  // Writes a file in one step from the pieces that `produce` hands to its sink, creating
+  // the folder chain. A file that cannot be written raises the error that names it, and
+  // the file that was there stays as it was.
+  void WriteFile(std::string_view file_name,
+                 const std::function<void(const xml_internal::ByteSink&)>& produce) const {
+    const std::string name(file_name);
+    const auto failure = [&](const RunError& error) {
+      return XmlCursorError("TXMLCursor.Save FileName: \"" + name + "\"" + kCrLf + error.what());
+    };
+    std::optional<AtomicFileWriter> file;
+    try {
+      ForceFolder(WindowsFolderPart(file_name));
+      file.emplace(holder_->paths.ToHost(file_name));
+    } catch (const RunError& error) {
+      throw failure(error);
+    }
+    produce([&](std::string_view piece) {
+      try {
+        file->Write(piece);
+      } catch (const RunError& error) {
+        throw failure(error);
+      }
+    });
+    try {
+      file->Commit();
+    } catch (const RunError& error) {
+      throw failure(error);
+    }
   }
 
   // Creates a folder and its missing parents; a bare file name has no folder to make.

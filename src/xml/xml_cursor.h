@@ -101,6 +101,11 @@ class IXMLCursor {
   virtual Snapshot TakeSnapshot() = 0;
   // Writes a snapshot as Save writes the document (nothing without a document).
   virtual void Save(std::string_view file_name, const Snapshot& snapshot) = 0;
+  // Writes what Save would write after LoadXML(markup), without parsing the markup: for
+  // text that XML() gave (its declaration names no encoding), or such text whose tags
+  // were renamed or cut whole, which the parser and the serialiser give back unchanged.
+  // The file is then the markup in UTF-8. Works with or without a document.
+  virtual void SaveMarkup(std::string_view file_name, std::string_view markup) = 0;
   // Cursor over the nodes selected from the current node; "*" gives the live child
   // list, an expression starting with "/" searches the whole document.
   virtual XmlCursorPtr Select(std::string_view expression) = 0;

@@ -7,6 +7,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <functional>
+#include <utility>
 
 #include "platform/text.h"
 
@@ -186,12 +189,50 @@ int ReadParseInput(void* context, char* buffer, int length) {
   return static_cast<int>(input->piece.size());
 }
 
-// Serialised bytes go straight into the caller's string: no buffer of the library's to
+}  // namespace
+
+// Where serialised bytes go: all into one string, or, with a sink, handed on in pieces
+// of about a megabyte as they come, so that a whole document is never held as text.
+class SaveOutput {
+ public:
+  explicit SaveOutput(const ByteSink* sink = nullptr) : sink_(sink) {}
+
+  std::string& bytes() { return bytes_; }
+  bool streaming() const { return sink_ != nullptr; }
+  void Append(std::string_view bytes) {
+    bytes_.append(bytes);
+    if (sink_ != nullptr && bytes_.size() >= kPiece) Flush();
+  }
+  // Hands on what is left; nothing without a sink.
+  void Flush() {
+    if (sink_ == nullptr || bytes_.empty()) return;
+    (*sink_)(bytes_);
+    bytes_.clear();
+  }
+  // A failure of the sink inside the library's callback, raised again once the library
+  // has returned: an exception must not cross the library's C frames.
+  void Keep(std::exception_ptr failure) { failure_ = failure; }
+  void RaiseKept() {
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+  }
+
+ private:
+  static constexpr size_t kPiece = size_t{1} << 20;
+  const ByteSink* sink_;
+  std::string bytes_;
+  std::exception_ptr failure_;
+};
+
+namespace {
+
+// Serialised bytes go straight into the caller's output: no buffer of the library's to
 // grow and copy out.
-int AppendToString(void* context, const char* bytes, int length) {
+int AppendToOutput(void* context, const char* bytes, int length) {
+  auto* out = static_cast<SaveOutput*>(context);
   try {
-    static_cast<std::string*>(context)->append(bytes, static_cast<size_t>(length));
-  } catch (const std::bad_alloc&) {
+    out->Append(std::string_view(bytes, static_cast<size_t>(length)));
+  } catch (...) {
+    out->Keep(std::current_exception());
     return -1;
   }
   return length;
@@ -199,10 +240,10 @@ int AppendToString(void* context, const char* bytes, int length) {
 
 // Serialises nodes with one save context, appended to `out`: start and end tags for
 // empty elements, no declaration of its own.
-void AppendSavedNodes(std::string& out, const std::vector<xmlNode*>& nodes, const char* encoding,
+void AppendSavedNodes(SaveOutput& out, const std::vector<xmlNode*>& nodes, const char* encoding,
                       bool indent, bool line_after_each) {
   int options = XML_SAVE_NO_EMPTY | XML_SAVE_NO_DECL | (indent ? XML_SAVE_FORMAT : 0);
-  xmlSaveCtxt* save = xmlSaveToIO(AppendToString, nullptr, &out, encoding, options);
+  xmlSaveCtxt* save = xmlSaveToIO(AppendToOutput, nullptr, &out, encoding, options);
   if (save == nullptr) {
     throw XmlCursorError(std::string("Unsupported encoding ") + (encoding ? encoding : ""));
   }
@@ -211,10 +252,12 @@ void AppendSavedNodes(std::string& out, const std::vector<xmlNode*>& nodes, cons
     written = xmlSaveTree(save, node) >= 0 && written;
     if (line_after_each) {
       written = xmlSaveFlush(save) >= 0 && written;
-      out += '\n';
+      out.Append("\n");
     }
   }
-  if (xmlSaveClose(save) < 0 || !written) throw XmlCursorError("Out of memory");
+  const bool closed = xmlSaveClose(save) >= 0;
+  out.RaiseKept();
+  if (!closed || !written) throw XmlCursorError("Out of memory");
 }
 
 std::vector<xmlNode*> TopLevelNodes(xmlDoc* doc) {
@@ -225,15 +268,22 @@ std::vector<xmlNode*> TopLevelNodes(xmlDoc* doc) {
 
 // The whole document after `declaration` and a line end. `size_hint` is the size of the
 // text the document was read from: the output is about as large, and one allocation of
-// that size spares the copies of a string growing by halves.
+// that size spares the copies of a string growing by halves (with a sink, the pieces
+// stay small).
+void WriteDocumentText(SaveOutput& out, xmlDoc* doc, std::string_view declaration,
+                       const char* encoding, size_t size_hint) {
+  if (!out.streaming()) out.bytes().reserve(size_hint + size_hint / 8 + declaration.size() + 64);
+  out.Append(declaration);
+  out.Append("\n");
+  AppendSavedNodes(out, TopLevelNodes(doc), encoding, false, true);
+  out.Flush();
+}
+
 std::string DocumentText(xmlDoc* doc, std::string_view declaration, const char* encoding,
                          size_t size_hint) {
-  std::string out;
-  out.reserve(size_hint + size_hint / 8 + declaration.size() + 64);
-  out.append(declaration);
-  out += '\n';
-  AppendSavedNodes(out, TopLevelNodes(doc), encoding, false, true);
-  return out;
+  SaveOutput out;
+  WriteDocumentText(out, doc, declaration, encoding, size_hint);
+  return std::move(out.bytes());
 }
 
 std::string DocumentMarkupOf(xmlDoc* doc, size_t size_hint = 0) {
@@ -550,8 +600,9 @@ void Tree::ReplaceText(xmlNode* node, const std::string& utf8) {
 
 std::string Tree::NodeMarkup(xmlNode* node, bool indent) {
   if (node->type == XML_DOCUMENT_NODE) return DocumentMarkupOf(reinterpret_cast<xmlDoc*>(node));
-  std::string markup;
-  AppendSavedNodes(markup, {node}, "UTF-8", indent, false);
+  SaveOutput out;
+  AppendSavedNodes(out, {node}, "UTF-8", indent, false);
+  std::string markup = std::move(out.bytes());
   if (node->type == XML_ATTRIBUTE_NODE && !markup.empty() && markup[0] == ' ') markup.erase(0, 1);
   return markup;
 }
@@ -559,26 +610,40 @@ std::string Tree::NodeMarkup(xmlNode* node, bool indent) {
 std::string Tree::DocumentMarkup() const { return DocumentMarkupOf(doc_.get(), source_size_); }
 
 std::string Tree::FileBytes() const {
+  SaveOutput out;
+  WriteFile(out);
+  return std::move(out.bytes());
+}
+
+void Tree::WriteFileBytes(const ByteSink& sink) const {
+  SaveOutput out(&sink);
+  WriteFile(out);
+  out.Flush();
+}
+
+void Tree::WriteFile(SaveOutput& out) const {
   std::string encoding = DeclaredEncoding(declaration_);
   if (!declaration_.empty() && AsciiCompatible(encoding)) {
     // The declaration goes out as the document wrote it; the content follows in the
     // encoding it names, characters outside it as character references.
-    return DocumentText(doc_.get(), declaration_, encoding.empty() ? "UTF-8" : encoding.c_str(),
-                        source_size_);
+    WriteDocumentText(out, doc_.get(), declaration_, encoding.empty() ? "UTF-8" : encoding.c_str(),
+                      source_size_);
+    return;
   }
   if (declaration_.empty() && doc_->encoding != nullptr &&
       AnsiUpperCase(Chars(doc_->encoding)) != "UTF-8") {
     // A document in a wide encoding: let the library write declaration and content.
-    std::string bytes;
     xmlSaveCtxt* save =
-        xmlSaveToIO(AppendToString, nullptr, &bytes, Chars(doc_->encoding), XML_SAVE_NO_EMPTY);
+        xmlSaveToIO(AppendToOutput, nullptr, &out, Chars(doc_->encoding), XML_SAVE_NO_EMPTY);
     if (save == nullptr)
       throw XmlCursorError("Unsupported encoding " + std::string(Chars(doc_->encoding)));
     const bool written = xmlSaveDoc(save, doc_.get()) >= 0;
-    if (xmlSaveClose(save) < 0 || !written) throw XmlCursorError("Out of memory");
-    return bytes;
+    const bool closed = xmlSaveClose(save) >= 0;
+    out.RaiseKept();
+    if (!closed || !written) throw XmlCursorError("Out of memory");
+    return;
   }
-  return DocumentMarkupOf(doc_.get(), source_size_);
+  WriteDocumentText(out, doc_.get(), kPlainDeclaration, "UTF-8", source_size_);
 }
 
 }  // namespace listelo::xml_internal

@@ -8,6 +8,7 @@
 #include <libxml/xpath.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -19,6 +20,10 @@
 #include "xml/xml_cursor.h"
 
 namespace listelo::xml_internal {
+
+// Takes serialised bytes piece by piece.
+using ByteSink = std::function<void(std::string_view)>;
+class SaveOutput;
 
 struct DocDeleter {
   void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
@@ -87,11 +92,14 @@ class Tree {
   std::string DocumentMarkup() const;
   // The whole document as Save writes it: bytes in the declared encoding.
   std::string FileBytes() const;
+  // The same bytes handed to `sink` in pieces as they are made.
+  void WriteFileBytes(const ByteSink& sink) const;
 
   // The namespace declarations of the root, usable as XPath prefixes.
   void RegisterRootNamespaces();
 
  private:
+  void WriteFile(SaveOutput& out) const;
   struct IndexShape {
     std::vector<std::string> steps;
     std::string field;
