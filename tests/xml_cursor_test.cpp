@@ -304,6 +304,34 @@ TEST_F(XmlCursorTest, SavesInTheDeclaredEncodingCreatingTheFolders) {
   EXPECT_FALSE(fs::exists(tree_ / "c/out/nothing.xml"));
 }
 
+// The exporters write the copy of a rewritten markup without parsing it again: the file
+// must hold what loading the markup and saving it would, whatever the text holds. A
+// document of some megabytes is written in several pieces both ways.
+TEST_F(XmlCursorTest, SavingMarkupWritesWhatSavingItsReloadedDocumentWould) {
+  XmlCursorPtr stock = LoadStock();
+  XmlCursorPtr records = stock->Select("/document/DataVOS/DataVO");
+  records->SetValue("Marque", "Line one\r\nline two & <three> \"four\" \t'five' Œ€’ \x81");
+  records->SetAttribute("note", "a\tb\nc \"d\" <e> & f");
+  records->AppendChild("Vide", "");
+  std::string big = "<document>";
+  for (int i = 0; i < 60'000; ++i)
+    big += "<DataVO><Texte>ligne é " + std::to_string(i) + "</Texte></DataVO>";
+  big += "</document>";
+  const std::string markups[] = {
+      stock->XML(),
+      AnsiReplaceAllIgnoreCase(AnsiReplaceAllIgnoreCase(stock->XML(), "<Marque>", "<marque>"),
+                               "</Marque>", "</marque>"),
+      FromText(big)->XML(),
+  };
+  for (const std::string& markup : markups) {
+    SCOPED_TRACE(markup.substr(0, 80));
+    FromText(markup)->Save("c:\\out\\reloaded.xml");
+    NewCursor()->SaveMarkup("c:\\out\\markup.xml", markup);
+    EXPECT_EQ(ReadFile(tree_ / "c/out/markup.xml"), ReadFile(tree_ / "c/out/reloaded.xml"));
+  }
+  EXPECT_GT(fs::file_size(tree_ / "c/out/markup.xml"), 2u << 20);
+}
+
 // A field of megabytes ends up in expressions and rewritten texts; the message that quotes
 // it stays a few hundred characters long and says how much it left out.
 TEST_F(XmlCursorTest, ErrorsQuoteOnlyTheStartOfAHugeText) {
