@@ -22,6 +22,15 @@ TEST(TextTest, ConvertsBetweenWindows1252AndUtf8) {
   EXPECT_EQ(AnsiToUtf8(ansi),
             reinterpret_cast<const char*>(u8"Voiture d’occasion à 9 990 € - Škoda"));
   EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(ansi)), ansi);
+  // Plain ASCII is passed over eight bytes at a time: an accented letter at any place of
+  // a run, at its ends included, is still converted, and the run around it kept.
+  for (size_t at = 0; at < 20; ++at) {
+    std::string text(19, 'a');
+    text.insert(at, "é");
+    EXPECT_EQ(AnsiToUtf8(text), std::string(at, 'a') + "\xC3\xA9" + std::string(19 - at, 'a'))
+        << at;
+    EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(text)), text) << at;
+  }
 }
 
 TEST(TextTest, UnknownCharactersAndBrokenUtf8BecomeQuestionMarks) {

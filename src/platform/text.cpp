@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #ifdef _WIN32
@@ -148,17 +149,33 @@ void ConvertUtf8ToAnsiInPlace(std::string& text) {
 
 #endif  // _WIN32
 
+namespace {
+
+// The position of the first byte at or after `from` that is not plain ASCII, or the size
+// of the text; eight bytes are looked at a time.
+size_t NextHighByte(std::string_view text, size_t from) {
+  constexpr uint64_t kHighBits = 0x8080808080808080u;
+  while (from + sizeof(uint64_t) <= text.size()) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + from, sizeof word);
+    if ((word & kHighBits) != 0) break;
+    from += sizeof word;
+  }
+  while (from < text.size() && static_cast<unsigned char>(text[from]) < 0x80) ++from;
+  return from;
+}
+
+// Names, paths and most values are plain ASCII, which both encodings write alike.
+bool IsAscii(std::string_view text) { return NextHighByte(text, 0) == text.size(); }
+
+}  // namespace
+
 std::string Utf8ToAnsi(std::string_view utf8) {
-  // Names, paths and most values are plain ASCII, which both encodings write alike.
-  const bool ascii =
-      std::none_of(utf8.begin(), utf8.end(), [](unsigned char c) { return c >= 0x80; });
-  return ascii ? std::string(utf8) : ConvertUtf8ToAnsi(utf8);
+  return IsAscii(utf8) ? std::string(utf8) : ConvertUtf8ToAnsi(utf8);
 }
 
 void Utf8ToAnsiInPlace(std::string& text) {
-  const bool ascii =
-      std::none_of(text.begin(), text.end(), [](unsigned char c) { return c >= 0x80; });
-  if (!ascii) ConvertUtf8ToAnsiInPlace(text);
+  if (!IsAscii(text)) ConvertUtf8ToAnsiInPlace(text);
 }
 
 namespace {
@@ -195,26 +212,17 @@ const Utf8Table& Utf8Forms() {
 }  // namespace
 
 void AppendAnsiAsUtf8(std::string& out, std::string_view ansi) {
-  // Names, paths and most values are plain ASCII, which both encodings write alike.
-  const auto first_high =
-      std::find_if(ansi.begin(), ansi.end(), [](unsigned char c) { return c >= 0x80; });
-  out.append(ansi.begin(), first_high);
-  if (first_high == ansi.end()) return;
+  // The runs of plain ASCII between the other bytes are copied whole.
   const std::array<Utf8Table::Form, 256>& forms = Utf8Forms().forms;
-  std::string_view rest = ansi.substr(static_cast<size_t>(first_high - ansi.begin()));
-  size_t size = rest.size();
-  for (unsigned char c : rest) size += forms[c].size - 1u;
-  const size_t at = out.size();
-  out.resize(at + size);
-  char* dst = out.data() + at;
-  for (unsigned char c : rest) {
-    const Utf8Table::Form& form = forms[c];
-    dst[0] = form.bytes[0];
-    if (form.size > 1) {
-      dst[1] = form.bytes[1];
-      if (form.size > 2) dst[2] = form.bytes[2];
-    }
-    dst += form.size;
+  out.reserve(out.size() + ansi.size());
+  size_t at = 0;
+  for (;;) {
+    const size_t high = NextHighByte(ansi, at);
+    out.append(ansi.data() + at, high - at);
+    if (high == ansi.size()) return;
+    const Utf8Table::Form& form = forms[static_cast<unsigned char>(ansi[high])];
+    out.append(form.bytes, form.size);
+    at = high + 1;
   }
 }
 
