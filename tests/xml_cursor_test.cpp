@@ -304,6 +304,33 @@ TEST_F(XmlCursorTest, SavesInTheDeclaredEncodingCreatingTheFolders) {
   EXPECT_FALSE(fs::exists(tree_ / "c/out/nothing.xml"));
 }
 
+// One serialisation for several files (the dated copy and the file to send) leaves them
+// as saving them one after the other would: a file that cannot be written stops the
+// files after it, and those before it are complete.
+TEST_F(XmlCursorTest, SavingToEachFileWritesThemInTurn) {
+  XmlCursorPtr doc = FromText("<document><Marque>Citroën</Marque></document>");
+  const std::string saved =
+      "<?xml version=\"1.0\"?>\n<document><Marque>Citro\xC3\xABn</Marque></document>\n";
+  doc->SaveToEach({"c:\\out\\a.xml", "c:\\out\\sub\\b.xml"});
+  EXPECT_EQ(ReadFile(tree_ / "c/out/a.xml"), saved);
+  EXPECT_EQ(ReadFile(tree_ / "c/out/sub/b.xml"), saved);
+
+  WriteFile(tree_ / "c/blocked", "a file where a folder should be");
+  WriteFile(tree_ / "c/out/c.xml", "old");
+  XmlCursorPtr other = FromText("<document><Marque>Peugeot</Marque></document>");
+  EXPECT_THAT(ErrorOf([&] {
+                other->SaveToEach({"c:\\out\\a.xml", "c:\\blocked\\b.xml", "c:\\out\\c.xml"});
+              }),
+              StartsWith("TXMLCursor.Save FileName: \"c:\\blocked\\b.xml\"\r\n"));
+  EXPECT_THAT(ReadFile(tree_ / "c/out/a.xml"), ::testing::HasSubstr("Peugeot"));
+  EXPECT_EQ(ReadFile(tree_ / "c/out/c.xml"), "old");
+  // Nothing is left behind in the folders but the files themselves.
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(tree_ / "c/out"))
+    names.insert(entry.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{"a.xml", "c.xml", "sub"}));
+}
+
 // The exporters write the copy of a rewritten markup without parsing it again: the file
 // must hold what loading the markup and saving it would, whatever the text holds. A
 // document of some megabytes is written in several pieces both ways.

@@ -125,12 +125,11 @@ void ExportParuVendu(Run& run, std::string_view target) {
   ReloadRewrittenMarkup(run, *main);
   run.WriteLog("Avant Enregistrement");
   // The dated copy and the file to send hold the same bytes: the document is serialised
-  // once for both.
-  const IXMLCursor::Snapshot saved = main->TakeSnapshot();
-  main->Save(export_folder + "\\" + run.FormatNow("yyyymmddhhnn") + ".xml", saved);
+  // once for both, and written to both as it goes.
+  const std::string dated_copy = export_folder + "\\" + run.FormatNow("yyyymmddhhnn") + ".xml";
   const std::string upload_file =
       export_folder + "\\DorvaneDatasVO-" + run.FormatNow("yyyymmdd") + ".xml";
-  main->Save(upload_file, saved);
+  main->SaveToEach({dated_copy, upload_file});
 
   std::error_code ec;
   std::filesystem::remove(

@@ -317,10 +317,9 @@ void ExportTopAnnonces(Run& run) {
   run.WriteLog("Après Remplacements");
   main->LoadXML(markup.text());
   run.WriteLog("Avant Enregistrement");
-  // The result file and its dated copy are the same bytes, serialised once.
-  const IXMLCursor::Snapshot result = main->TakeSnapshot();
-  main->Save(files.result_file, result);
-  main->Save(DatedCopy(run, files), result);
+  // The result file and its dated copy are the same bytes, serialised once and written
+  // to both as it goes.
+  main->SaveToEach({files.result_file, DatedCopy(run, files)});
 
   PackAndDeliver(run, files);
   FinishRun(run);

@@ -455,10 +455,12 @@ class TXMLCursor final : public IXMLCursor {
     First();
   }
 
-  void Save(std::string_view file_name) override {
+  void Save(std::string_view file_name) override { SaveToEach({std::string(file_name)}); }
+
+  void SaveToEach(const std::vector<std::string>& file_names) override {
     if (!holder_->tree) return;
-    WriteFile(file_name,
-              [&](const xml_internal::ByteSink& write) { holder_->tree->WriteFileBytes(write); });
+    WriteFiles(file_names,
+               [&](const xml_internal::ByteSink& write) { holder_->tree->WriteFileBytes(write); });
   }
 
   Snapshot TakeSnapshot() override {
@@ -468,13 +470,14 @@ class TXMLCursor final : public IXMLCursor {
 
   void Save(std::string_view file_name, const Snapshot& snapshot) override {
     if (!snapshot.has_document) return;
-    WriteFile(file_name, [&](const xml_internal::ByteSink& write) { write(snapshot.bytes); });
+    WriteFiles({std::string(file_name)},
+               [&](const xml_internal::ByteSink& write) { write(snapshot.bytes); });
   }
 
   void SaveMarkup(std::string_view file_name, std::string_view markup) override {
     // Turned into UTF-8 and written a megabyte at a time.
     constexpr size_t kMarkupPiece = size_t{1} << 20;
-    WriteFile(file_name, [&](const xml_internal::ByteSink& write) {
+    WriteFiles({std::string(file_name)}, [&](const xml_internal::ByteSink& write) {
       std::string piece;
       for (size_t at = 0; at < markup.size(); at += kMarkupPiece) {
         piece.clear();
@@ -677,34 +680,50 @@ class TXMLCursor final : public IXMLCursor {
     return result;
   }
 
-  // Writes a file in one step from the pieces that `produce` hands to its sink, creating
-  // the folder chain. A file that cannot be written raises the error that names it, and
-  // the file that was there stays as it was.
-  void WriteFile(std::string_view file_name,
-                 const std::function<void(const xml_internal::ByteSink&)>& produce) const {
-    const std::string name(file_name);
-    const auto failure = [&](const RunError& error) {
-      return XmlCursorError("TXMLCursor.Save FileName: \"" + name + "\"" + kCrLf + error.what());
+  static XmlCursorError SaveFailure(const std::string& file_name, const RunError& error) {
+    return XmlCursorError("TXMLCursor.Save FileName: \"" + file_name + "\"" + kCrLf + error.what());
+  }
+
+  // Writes files in one step each from the pieces that `produce` hands to its sink,
+  // creating their folder chains. The files come out as if written one after the other:
+  // when one cannot be written, those before it are written all the same, those after it
+  // are not touched, and the error that names it is raised; a file not written stays as it
+  // was.
+  void WriteFiles(const std::vector<std::string>& file_names,
+                  const std::function<void(const xml_internal::ByteSink&)>& produce) const {
+    std::vector<std::unique_ptr<AtomicFileWriter>> files;
+    std::optional<XmlCursorError> failure;
+    // The first file that fails ends the list of those still written.
+    const auto fail_at = [&](size_t k, const RunError& error) {
+      failure = SaveFailure(file_names[k], error);
+      files.resize(k);
     };
-    std::optional<AtomicFileWriter> file;
-    try {
-      ForceFolder(WindowsFolderPart(file_name));
-      file.emplace(holder_->paths.ToHost(file_name));
-    } catch (const RunError& error) {
-      throw failure(error);
+    for (const std::string& name : file_names) {
+      try {
+        ForceFolder(WindowsFolderPart(name));
+        files.push_back(std::make_unique<AtomicFileWriter>(holder_->paths.ToHost(name)));
+      } catch (const RunError& error) {
+        fail_at(files.size(), error);
+        break;
+      }
     }
     produce([&](std::string_view piece) {
-      try {
-        file->Write(piece);
-      } catch (const RunError& error) {
-        throw failure(error);
+      for (size_t k = 0; k < files.size(); ++k) {
+        try {
+          files[k]->Write(piece);
+        } catch (const RunError& error) {
+          fail_at(k, error);
+        }
       }
     });
-    try {
-      file->Commit();
-    } catch (const RunError& error) {
-      throw failure(error);
+    for (size_t k = 0; k < files.size(); ++k) {
+      try {
+        files[k]->Commit();
+      } catch (const RunError& error) {
+        fail_at(k, error);
+      }
     }
+    if (failure) throw *failure;
   }
 
   // Creates a folder and its missing parents; a bare file name has no folder to make.

@@ -24,6 +24,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/errors.h"
 #include "platform/paths.h"
@@ -91,6 +92,10 @@ class IXMLCursor {
   // Writes the whole document in the encoding its declaration names (UTF-8 without
   // one), creating the folder chain.
   virtual void Save(std::string_view file_name) = 0;
+  // Writes the document, serialised once, to each file in turn, as Save would write it to
+  // one after the other: when one cannot be written, those before it are written and
+  // those after it are not touched.
+  virtual void SaveToEach(const std::vector<std::string>& file_names) = 0;
   // What Save writes, made now without writing it. It only reads the document: another
   // thread may make it while this one goes on reading the document, as long as nothing
   // changes the document meanwhile.
