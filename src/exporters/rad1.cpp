@@ -9,6 +9,7 @@
 // of portal fields, Rad1's extra cut and root names in the markup, and the file names.
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/errors.h"
 #include "app/run.h"
@@ -247,12 +248,11 @@ std::string RewriteMarkup(std::string text, bool rad1) {
   // Runs of several elements are cut record by record: a record that lacks the end
   // element keeps its elements instead of losing the records after it.
   std::string_view record_end = kVehicleRecordEnd;
-  markup.RemoveSpans("<InfosSRS ", "</InfosSRS>");
-  markup.RemoveSpans("<idVO>", "</idVO>");
-  markup.RemoveSpans("<TypeVO>", "</TypeVO>");
-  markup.RemoveSpans("<InfoVille>", "</InfoVille>");
-  markup.RemoveSpans("<RefVille>", "</RefVille>");
-  markup.RemoveSpans("<id_Track>", "</id_Track>");
+  static constexpr std::pair<const char*, const char*> kFieldCuts[] = {
+      {"<InfosSRS ", "</InfosSRS>"}, {"<idVO>", "</idVO>"},
+      {"<TypeVO>", "</TypeVO>"},     {"<InfoVille>", "</InfoVille>"},
+      {"<RefVille>", "</RefVille>"}, {"<id_Track>", "</id_Track>"}};
+  for (const auto& [start, end] : kFieldCuts) markup.RemoveSpans(start, end);
   if (rad1) {
     // Unclosed: the company's element may carry attributes.
     markup.RemoveSpansInRecords("<LibelleSociete", "</Ref>", record_end);
