@@ -8,6 +8,7 @@
 #include "app/run.h"
 #include "delivery/ftp_client.h"
 #include "photos/image_sync.h"
+#include "photos/image_sync_fixture.h"
 #include "support/ftp_server.h"
 #include "support/temp_tree.h"
 
@@ -24,13 +25,12 @@ using testing::ReadFile;
 using testing::RunFixture;
 using testing::WriteFile;
 
-constexpr const char* kStamp = "08/12/2026 14:03:09 - ";
-
 // A run with its photo folder at c:\images and the image server fields naming an
 // account of the test server whose image folder is www/voimages.
-class ImageSyncTest : public ::testing::Test {
+class ImageSyncTest : public testing::ImageSyncFixture {
  protected:
   ImageSyncTest() {
+    images_ = account_.home / "www" / "voimages";
     f_.run().state.export_target = "PARUVENDU";
     f_.run().state.path_images = "c:\\images";
     f_.run().state.test_ftp_vo_images = true;
@@ -40,42 +40,15 @@ class ImageSyncTest : public ::testing::Test {
     f_.run().WriteLog("");
   }
 
-  void Local(const std::string& relative, const std::string& bytes = "jpeg") {
-    WriteFile(f_.HostPath("c:\\images") / relative, bytes);
-  }
-  void OnServer(const std::string& relative) { WriteFile(images_ / relative, "old"); }
-  std::string LogFile() {
-    return ReadFile(f_.HostPath("c:\\windows\\TEMP\\RadoveDuvudePARUVENDU.log"));
-  }
   std::vector<std::string> Commands() const { return server_.Commands(account_.user); }
 
   FtpServer& server_ = FtpServer::Shared();
   FtpServer::Account account_ = server_.NewAccount();
-  fs::path images_ = account_.home / "www" / "voimages";
-  RunFixture f_;
 };
 
 TEST_F(ImageSyncTest, DecisionTableForPhotoAndThumbnail) {
-  Local("both.jpg");  // local and on the server: nothing
-  Local("bothm.jpg");
-  OnServer("both.jpg");
-  OnServer("bothm.jpg");
-  Local("new.jpg", "new photo");  // local only: uploaded
-  Local("newm.jpg", "new thumbnail");
-  OnServer("remote.jpg");  // on the server only: nothing
-  OnServer("remotem.jpg");
-  // "gone.jpg": on neither side.
-  for (const char* name : {"both.jpg", "new.jpg", "remote.jpg", "gone.jpg"}) {
-    SyncImage(f_.run(), name);
-  }
-  EXPECT_EQ(LogFile(), std::string(kStamp) + "Update 1 : new.jpg\r\n" + kStamp +
-                           "Update 2 : newm.jpg\r\n" + kStamp + "Pb Existence : gone.jpg\r\n" +
-                           kStamp + "Pb Existence : gonem.jpg\r\n");
+  SyncDecisionTable();
   EXPECT_EQ(f_.run().state.updated_photo_count, 2);
-  EXPECT_EQ(ReadFile(images_ / "new.jpg"), "new photo");
-  EXPECT_EQ(ReadFile(images_ / "newm.jpg"), "new thumbnail");
-  EXPECT_EQ(ReadFile(images_ / "both.jpg"), "old");
-  EXPECT_FALSE(fs::exists(images_ / "gone.jpg"));
   EXPECT_EQ(f_.window().Label(1), "Image 0 : c:\\images\\gonem.jpg");
   EXPECT_EQ(f_.window().Label(2), "Update 2 : c:\\images\\newm.jpg - on transfert");
   // One connection for the run and one MDTM per file.

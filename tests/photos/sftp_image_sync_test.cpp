@@ -6,6 +6,7 @@
 #include "app/run.h"
 #include "delivery/ftp_client.h"
 #include "photos/image_sync.h"
+#include "photos/image_sync_fixture.h"
 #include "support/ftp_server.h"
 #include "support/ssh_server.h"
 #include "support/temp_tree.h"
@@ -21,11 +22,9 @@ using testing::RunFixture;
 using testing::SshServer;
 using testing::WriteFile;
 
-constexpr const char* kStamp = "08/12/2026 14:03:09 - ";
-
 // A run with its photo folder at c:\images whose image server is the test SSH server,
 // with a fresh image folder (www/voimages below a new folder).
-class SftpImageSyncTest : public ::testing::Test {
+class SftpImageSyncTest : public testing::ImageSyncFixture {
  protected:
   void SetUp() override {
     std::string why;
@@ -48,13 +47,6 @@ class SftpImageSyncTest : public ::testing::Test {
     testing::UseSshServerAsImageServer(f.run(), *server_, folder_);
     f.run().WriteLog("");
   }
-  void Local(const std::string& relative, const std::string& bytes = "jpeg") {
-    WriteFile(f_.HostPath("c:\\images") / relative, bytes);
-  }
-  void OnServer(const std::string& relative) { WriteFile(images_ / relative, "old"); }
-  std::string LogFile() {
-    return ReadFile(f_.HostPath("c:\\windows\\TEMP\\RadoveDuvudePARUVENDU.log"));
-  }
 
   // Logins of this test: the server serves the whole test program.
   int NewLogins() const { return server_->Logins() - logins_before_; }
@@ -62,8 +54,6 @@ class SftpImageSyncTest : public ::testing::Test {
   SshServer* server_ = nullptr;
   int logins_before_ = 0;
   std::string folder_;
-  fs::path images_;
-  RunFixture f_;
 };
 
 TEST_F(SftpImageSyncTest, ExistenceIsAnsweredByOpeningTheFile) {
@@ -84,27 +74,7 @@ TEST_F(SftpImageSyncTest, ExistenceIsAnsweredByOpeningTheFile) {
   EXPECT_TRUE(f_.run().ImageServerFtp().connected());
 }
 
-TEST_F(SftpImageSyncTest, DecisionTableForPhotoAndThumbnail) {
-  Local("both.jpg");  // local and on the server: nothing
-  Local("bothm.jpg");
-  OnServer("both.jpg");
-  OnServer("bothm.jpg");
-  Local("new.jpg", "new photo");  // local only: uploaded
-  Local("newm.jpg", "new thumbnail");
-  OnServer("remote.jpg");  // on the server only: nothing
-  OnServer("remotem.jpg");
-  // "gone.jpg": on neither side.
-  for (const char* name : {"both.jpg", "new.jpg", "remote.jpg", "gone.jpg"}) {
-    SyncImage(f_.run(), name);
-  }
-  EXPECT_EQ(LogFile(), std::string(kStamp) + "Update 1 : new.jpg\r\n" + kStamp +
-                           "Update 2 : newm.jpg\r\n" + kStamp + "Pb Existence : gone.jpg\r\n" +
-                           kStamp + "Pb Existence : gonem.jpg\r\n");
-  EXPECT_EQ(ReadFile(images_ / "new.jpg"), "new photo");
-  EXPECT_EQ(ReadFile(images_ / "newm.jpg"), "new thumbnail");
-  EXPECT_EQ(ReadFile(images_ / "both.jpg"), "old");
-  EXPECT_FALSE(fs::exists(images_ / "gone.jpg"));
-}
+TEST_F(SftpImageSyncTest, DecisionTableForPhotoAndThumbnail) { SyncDecisionTable(); }
 
 TEST_F(SftpImageSyncTest, APhotoWithAFolderPartLandsWhereItsAddressPoints) {
   Local("2026/05/abc.jpg", "photo");
