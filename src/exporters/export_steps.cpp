@@ -239,11 +239,6 @@ void RemoveAuxiliarySections(Run& run, IXMLCursor& document) {
   run.WriteLog("Après Aliases");
 }
 
-void SaveMarkupAsReloaded(IXMLCursor& document, std::string_view file_name,
-                          std::string_view markup) {
-  document.SaveMarkup(file_name, markup);
-}
-
 std::string AdReferenceLead(std::string_view lead, std::string_view type_vo) {
   return ReadInteger(type_vo, 0) == 1 ? std::string() : std::string(lead);
 }

@@ -97,14 +97,6 @@ void ForEachPhoto(Run& run, IXMLCursor& main, const std::function<void(IXMLCurso
 // "Après Aliases"). A section that is missing is passed over.
 void RemoveAuxiliarySections(Run& run, IXMLCursor& document);
 
-// Writes `file_name` as `document.Save` writes the document that `LoadXML(markup)` gives,
-// without parsing it: for markup that the cursor's `XML` wrote (its declaration names no
-// encoding, so the file is the markup in UTF-8), or such markup whose tags were renamed or
-// cut whole. A stock of tens of megabytes is then not read and written out again only to
-// come out as the same bytes.
-void SaveMarkupAsReloaded(IXMLCursor& document, std::string_view file_name,
-                          std::string_view markup);
-
 // A field read as an integer (blanks around it allowed), or `default_value`.
 int ReadInteger(std::string_view text, int default_value);
 

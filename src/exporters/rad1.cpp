@@ -317,7 +317,7 @@ void ExportRad1(Run& run, std::string_view label) {
   std::string text = main->XML();
   // The tree goes before the text passes: the document is not held twice.
   main->ReleaseDocument();
-  SaveMarkupAsReloaded(*main, output_path, text);
+  main->SaveMarkup(output_path, text);
   text = RewriteMarkup(std::move(text), settings.rad1);
   run.WriteLog("Result : ", text);
   run.WriteLog("Après Remplacements");

@@ -491,13 +491,10 @@ void ExportSitAutoPro(Run& run) {
   ForEachVehicle(run, *main,
                  [&](IXMLCursor& record) { RewriteVehicle(run, *main, record, free_text); });
 
-  XmlCursorPtr photos = SelectPhotos(*main);
-  run.WriteLog("Après premier Select LiensImages");
   int highest_photo = 0;
-  for (; !photos->Eof(); photos->Next()) {
-    highest_photo = std::max(highest_photo, AttachPhoto(run, *main, *photos));
-    run.window().ProcessEvents();
-  }
+  ForEachPhoto(run, *main, [&](IXMLCursor& photo) {
+    highest_photo = std::max(highest_photo, AttachPhoto(run, *main, photo));
+  });
 
   // P's name is fixed once: a run that goes past midnight reads back the file it wrote.
   const std::string whole_run_file =

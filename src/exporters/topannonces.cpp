@@ -59,7 +59,7 @@ void SaveDatedCopy(const Run& run, IXMLCursor& main, const Files& files) {
 // The dated copy of the document as `markup` reloads it.
 void SaveDatedCopyOfMarkup(const Run& run, IXMLCursor& main, const std::string& markup,
                            const Files& files) {
-  SaveMarkupAsReloaded(main, DatedCopy(run, files), markup);
+  main.SaveMarkup(DatedCopy(run, files), markup);
 }
 
 // EqutInterieur, EqutExterieur, EqutSecurite and InfoComplement.
