@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "platform/file_facts.h"
 #include "platform/paths.h"
 #include "platform/regional.h"
 #include "platform/text.h"
@@ -310,6 +311,34 @@ TEST_F(PathMapperTest, TwoSpellingsOfOneNameAreToldApartByTheFileSystem) {
   EXPECT_EQ(mapper_.Locate("c:\\images\\none.jpg").status.type(), fs::file_type::not_found);
   EXPECT_EQ(mapper_.Locate("c:\\images\\a.jpg").path, images / "a.jpg");
   EXPECT_EQ(mapper_.Locate("c:\\images\\A.jpg").path, images / "A.jpg");
+}
+
+// One call to the file system answers as the library's three calls would.
+TEST(FileFactsTest, AgreeWithTheLibrary) {
+  TempTree tree;
+  WriteFile(tree / "photo.jpg", "12345");
+  fs::last_write_time(tree / "photo.jpg", fs::file_time_type::clock::now() -
+                                              std::chrono::hours(50) +
+                                              std::chrono::nanoseconds(123456789));
+  fs::create_directory(tree / "folder");
+#ifndef _WIN32
+  fs::create_symlink(tree / "photo.jpg", tree / "link.jpg");
+#endif
+  for (const char* name : {"photo.jpg", "folder", "link.jpg"}) {
+    SCOPED_TRACE(name);
+    const fs::path path = tree / name;
+    if (!fs::exists(fs::symlink_status(path))) continue;
+    const FileFacts followed = ReadFileFacts(path, LinkRule::kFollow);
+    EXPECT_EQ(followed.type, fs::status(path).type());
+    EXPECT_EQ(ReadFileFacts(path, LinkRule::kLink).type, fs::symlink_status(path).type());
+    if (fs::is_regular_file(path)) {
+      EXPECT_EQ(followed.size, fs::file_size(path));
+      EXPECT_EQ(followed.time, fs::last_write_time(path));
+    }
+  }
+  EXPECT_EQ(ReadFileFacts(tree / "missing.jpg", LinkRule::kFollow).type, fs::file_type::not_found);
+  // A path that goes through a file leads nowhere, as a missing one does.
+  EXPECT_EQ(ReadFileFacts(tree / "photo.jpg/x", LinkRule::kLink).type, fs::file_type::not_found);
 }
 
 TEST(PathMapperRootTest, RootComesFromTheEnvironment) {

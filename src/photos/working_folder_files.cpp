@@ -4,6 +4,7 @@
 
 #include "app/run.h"
 #include "photos/working_folder.h"
+#include "platform/file_facts.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -27,15 +28,6 @@ void RemoveFile(const fs::path& file) {
   fs::remove(file, ec);
 }
 
-// The size and modification time of a regular file; false when it is none.
-bool SizeAndTime(const fs::path& file, std::uintmax_t& size, fs::file_time_type& time) {
-  std::error_code ec;
-  size = fs::file_size(file, ec);
-  if (ec) return false;
-  time = fs::last_write_time(file, ec);
-  return !ec;
-}
-
 bool MakeCopy(const fs::path& source, bool linkable, fs::file_time_type source_time,
               const fs::path& target) {
   std::error_code ec;
@@ -54,22 +46,21 @@ bool MakeCopy(const fs::path& source, bool linkable, fs::file_time_type source_t
 }  // namespace
 
 bool PlaceCopy(const fs::path& source, const fs::path& target) {
-  std::error_code ec;
-  const fs::file_status source_status = fs::symlink_status(source, ec);
-  std::uintmax_t source_size = 0;
-  fs::file_time_type source_time;
-  if (ec || !SizeAndTime(source, source_size, source_time)) return false;
+  const FileFacts source_entry = ReadFileFacts(source, LinkRule::kLink);
+  // The size and time of a link's photo are those of the photo itself.
+  const FileFacts photo = source_entry.type == fs::file_type::symlink
+                              ? ReadFileFacts(source, LinkRule::kFollow)
+                              : source_entry;
+  if (photo.type != fs::file_type::regular) return false;
 
-  const fs::file_status target_status = fs::symlink_status(target, ec);
-  if (fs::is_directory(target_status)) return false;
-  if (fs::is_regular_file(target_status)) {
-    std::uintmax_t size = 0;
-    fs::file_time_type time;
-    if (SizeAndTime(target, size, time) && size == source_size && time == source_time) return true;
+  const FileFacts copy = ReadFileFacts(target, LinkRule::kLink);
+  if (copy.type == fs::file_type::directory) return false;
+  if (copy.type == fs::file_type::regular && copy.size == photo.size && copy.time == photo.time) {
+    return true;
   }
   RemoveFile(target);
   // A link to a link would be resolved from the working folder, not from the photo's.
-  return MakeCopy(source, fs::is_regular_file(source_status), source_time, target);
+  return MakeCopy(source, source_entry.type == fs::file_type::regular, photo.time, target);
 }
 
 WorkingFolderFiles::WorkingFolderFiles(Run& run, std::string_view folder)

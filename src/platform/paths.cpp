@@ -93,6 +93,20 @@ void AppendAnsiName(std::string& path, std::string_view ansi_name) {
 }  // namespace
 
 #ifndef _WIN32
+namespace {
+
+// An entry's type as the listing gave it; the file system is asked only for a link (and
+// where the listing could not tell), so that reading a folder of many thousand files
+// costs no look-up per file.
+fs::file_type TypeFollowingLinks(const fs::directory_entry& entry) {
+  std::error_code ec;
+  if (entry.is_regular_file(ec)) return fs::file_type::regular;
+  if (entry.is_directory(ec)) return fs::file_type::directory;
+  return entry.status(ec).type();
+}
+
+}  // namespace
+
 // The names of the folders that letter-case look-ups went through, upper-cased, each
 // folder read again when its modification time shows that entries came or went. A
 // photo folder of many thousand files is then read once per run, not once per photo
@@ -152,8 +166,7 @@ class PathMapper::FolderIndex {
     fs::directory_iterator it(folder, ec);
     for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
       fs::path name = it->path().filename();
-      std::error_code type_ec;
-      const fs::file_type type = it->status(type_ec).type();
+      const fs::file_type type = TypeFollowingLinks(*it);
       // The first spelling found wins, as a directory scan would. With two spellings
       // of one name, only the file system can tell which one a path names exactly.
       complete &=
