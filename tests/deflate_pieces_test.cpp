@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
+#include <zip.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "delivery/deflate_ahead.h"
 #include "delivery/deflate_pieces.h"
+#include "support/temp_tree.h"
 
 namespace listelo {
 namespace {
@@ -106,6 +111,69 @@ TEST(DeflateInPiecesTest, TheWatchStopsTheWork) {
     EXPECT_FALSE(DeflateInPieces(data, threads, watch, out, 4096));
     EXPECT_TRUE(out.bytes.empty());
     EXPECT_LT(done, data.size());
+  }
+}
+
+// Files read and deflated by the workers come out as one stream each deflated here
+// would, whichever order they are taken in, and a file that cannot be read as measured
+// says why.
+TEST(DeflateAheadTest, EveryFileAsDeflatedAloneOrWhyItFailed) {
+  testing::TempTree tree;
+  struct Case {
+    const char* name;
+    std::string data;    // written to the file
+    std::uint64_t size;  // as measured before packing
+    int zip_error;
+    int system_error;
+  };
+  const std::vector<Case> cases = {
+      {"photo.jpg", Random(3000), 3000, 0, 0},
+      {"stock.csv", StockLines(200 * 1024), 200 * 1024, 0, 0},
+      {"empty.txt", "", 0, 0, 0},
+      {"grown.jpg", Random(500), 400, 0, 0},  // taken at its measured size
+      {"shrunk.jpg", Random(100), 400, ZIP_ER_CHANGED, 0},
+      {"missing.jpg", "", 10, ZIP_ER_OPEN, ENOENT},
+  };
+  std::vector<DeflateAhead::File> files;
+  for (const Case& c : cases) {
+    if (c.zip_error != ZIP_ER_OPEN) testing::WriteFile(tree / c.name, c.data);
+    files.push_back({tree / c.name, c.size});
+  }
+  // Taken in order, from the end, and the first one twice (libzip may open a source again).
+  const std::vector<std::vector<std::size_t>> orders = {{0, 1, 2, 3, 4, 5}, {5, 4, 3, 2, 1, 0, 0}};
+  for (const auto& order : orders) {
+    for (unsigned threads : {1u, 2u}) {
+      DeflateAhead ahead(files, threads);
+      for (std::size_t i : order) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(std::string(c.name) + ", threads " + std::to_string(threads));
+        const DeflatedFile got = ahead.Take(i);
+        EXPECT_EQ(got.zip_error, c.zip_error);
+        EXPECT_EQ(got.system_error, c.system_error);
+        if (c.zip_error != 0) continue;
+        const std::string data = c.data.substr(0, c.size);
+        WholeDeflater alone;
+        EXPECT_EQ(got.data.bytes, alone.Deflate(data).bytes);
+        EXPECT_EQ(Inflate(got.data.bytes, data.size()), data);
+        EXPECT_EQ(got.data.crc, Crc(data));
+      }
+    }
+  }
+  // Workers stopped before they come to every file let go of the rest.
+  DeflateAhead untaken(files, 2);
+  EXPECT_EQ(untaken.Take(0).zip_error, 0);
+}
+
+// What deflates whole files through one stream gives the bytes of a stream made for one
+// file alone, for every file after the first as for the first.
+TEST(WholeDeflaterTest, OneStreamResetGivesTheBytesOfAFreshOne) {
+  WholeDeflater reused;
+  for (const std::string& data : {StockLines(70000), Random(5000), std::string(), StockLines(10)}) {
+    DeflatedData fresh;
+    ASSERT_TRUE(DeflateInPieces(data, 1, {}, fresh, data.size() + 1));
+    const DeflatedData got = reused.Deflate(data);
+    EXPECT_EQ(got.bytes, fresh.bytes);
+    EXPECT_EQ(got.crc, fresh.crc);
   }
 }
 

@@ -27,20 +27,16 @@ struct DeflateEnd {
   void operator()(z_stream* stream) const { deflateEnd(stream); }
 };
 
-// One piece as raw deflate at level 9, starting from `dictionary`; the last piece closes
-// the stream, the others end with a sync flush.
-std::string DeflatePiece(std::string_view piece, std::string_view dictionary, bool last) {
-  z_stream stream{};
+void InitStream(z_stream& stream) {
   if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) !=
       Z_OK) {
     throw std::bad_alloc();
   }
-  std::unique_ptr<z_stream, DeflateEnd> owner(&stream);
-  if (!dictionary.empty() &&
-      deflateSetDictionary(&stream, reinterpret_cast<const Bytef*>(dictionary.data()),
-                           static_cast<uInt>(dictionary.size())) != Z_OK) {
-    throw std::bad_alloc();
-  }
+}
+
+// `piece` through a stream made ready for it: the last piece closes the stream, the
+// others end with a sync flush.
+std::string RunStream(z_stream& stream, std::string_view piece, bool last) {
   // Room for the worst case and the sync marker; the loop grows it should that be short.
   std::string out(deflateBound(&stream, static_cast<uLong>(piece.size())) + 64, '\0');
   stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
@@ -58,6 +54,24 @@ std::string DeflatePiece(std::string_view piece, std::string_view dictionary, bo
   }
   out.resize(produced);
   return out;
+}
+
+std::uint32_t Crc32(std::string_view data) {
+  return static_cast<std::uint32_t>(
+      crc32_z(crc32_z(0, Z_NULL, 0), reinterpret_cast<const Bytef*>(data.data()), data.size()));
+}
+
+// One piece as raw deflate at level 9, starting from `dictionary`.
+std::string DeflatePiece(std::string_view piece, std::string_view dictionary, bool last) {
+  z_stream stream{};
+  InitStream(stream);
+  std::unique_ptr<z_stream, DeflateEnd> owner(&stream);
+  if (!dictionary.empty() &&
+      deflateSetDictionary(&stream, reinterpret_cast<const Bytef*>(dictionary.data()),
+                           static_cast<uInt>(dictionary.size())) != Z_OK) {
+    throw std::bad_alloc();
+  }
+  return RunStream(stream, piece, last);
 }
 
 // The pieces of `data` and what each starts with.
@@ -184,10 +198,30 @@ bool DeflateInPieces(std::string_view data, unsigned threads, const DeflateWatch
   } else if (!MakeOnThreads(pieces, threads, watch)) {
     return false;
   }
-  out.crc = static_cast<std::uint32_t>(
-      crc32_z(crc32_z(0, Z_NULL, 0), reinterpret_cast<const Bytef*>(data.data()), data.size()));
+  out.crc = Crc32(data);
   out.bytes = pieces.Joined();
   return true;
+}
+
+void WholeDeflater::StreamEnd::operator()(z_stream* stream) const {
+  deflateEnd(stream);
+  delete stream;
+}
+
+WholeDeflater::WholeDeflater() {
+  auto stream = std::make_unique<z_stream>();
+  InitStream(*stream);
+  stream_.reset(stream.release());
+}
+
+DeflatedData WholeDeflater::Deflate(std::string_view data) {
+  // Reset rather than made anew: zlib's level-9 state is a quarter of a megabyte, which
+  // costs more to allocate and clear than a photo of a few kilobytes costs to deflate.
+  if (deflateReset(stream_.get()) != Z_OK) throw std::bad_alloc();
+  DeflatedData out;
+  out.bytes = RunStream(*stream_, data, /*last=*/true);
+  out.crc = Crc32(data);
+  return out;
 }
 
 }  // namespace listelo

@@ -12,8 +12,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+
+struct z_stream_s;
 
 namespace listelo {
 
@@ -39,5 +42,23 @@ inline constexpr std::size_t kDeflatePieceSize = 256 * 1024;
 // when the watch stopped the work.
 bool DeflateInPieces(std::string_view data, unsigned threads, const DeflateWatch& watch,
                      DeflatedData& out, std::size_t piece_size = kDeflatePieceSize);
+
+// Raw deflate at level 9 of whole files, one after another through one zlib stream: the
+// same bytes as DeflateInPieces gives for data of one piece.
+class WholeDeflater {
+ public:
+  WholeDeflater();
+  WholeDeflater(const WholeDeflater&) = delete;
+  WholeDeflater& operator=(const WholeDeflater&) = delete;
+
+  // Raises std::bad_alloc when zlib fails.
+  DeflatedData Deflate(std::string_view data);
+
+ private:
+  struct StreamEnd {
+    void operator()(z_stream_s* stream) const;
+  };
+  std::unique_ptr<z_stream_s, StreamEnd> stream_;
+};
 
 }  // namespace listelo

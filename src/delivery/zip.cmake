@@ -5,6 +5,7 @@ pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
 find_package(Threads REQUIRED)
 target_sources(listelo_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/deflate_ahead.cpp
   ${CMAKE_CURRENT_LIST_DIR}/deflate_pieces.cpp
   ${CMAKE_CURRENT_LIST_DIR}/zip.cpp
   ${CMAKE_CURRENT_LIST_DIR}/zip_archive.cpp

@@ -4,15 +4,18 @@
 #include <chrono>
 #include <fstream>
 #include <optional>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
 #include "app/run.h"
 #include "app/window_port.h"
+#include "delivery/deflate_ahead.h"
 #include "delivery/zip_archive.h"
 #include "delivery/zip_file_source.h"
 #include "delivery/zip_wildcard.h"
+#include "platform/file_facts.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -48,19 +51,11 @@ bool IsHiddenOrSystem(const fs::path& host) {
 #endif
 }
 
-std::time_t ModificationTime(const fs::path& host, std::error_code& ec) {
-  const auto written = fs::last_write_time(host, ec);
-  if (ec) return 0;
-  return std::chrono::system_clock::to_time_t(
-      std::chrono::time_point_cast<std::chrono::system_clock::duration>(
-          std::chrono::file_clock::to_sys(written)));
-}
-
 // The file at `host` when it is one to pack: a regular file (a link to one counts),
 // neither hidden nor a system file.
 std::optional<FoundFile> PackableFile(const fs::path& host) {
-  std::error_code ec;
-  if (!fs::is_regular_file(host, ec) || IsHiddenOrSystem(host)) return std::nullopt;
+  const FileFacts facts = ReadFileFacts(host, LinkRule::kFollow);
+  if (facts.type != fs::file_type::regular || IsHiddenOrSystem(host)) return std::nullopt;
   FoundFile file;
   file.host = host;
   file.name = PathMapper::ToText(host.filename());
@@ -69,10 +64,10 @@ std::optional<FoundFile> PackableFile(const fs::path& host) {
 #else
   file.entry_name = host.filename().string();
 #endif
-  file.size = fs::file_size(host, ec);
-  if (ec) return std::nullopt;
-  file.mtime = ModificationTime(host, ec);
-  if (ec) return std::nullopt;
+  file.size = facts.size;
+  file.mtime = std::chrono::system_clock::to_time_t(
+      std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+          std::chrono::file_clock::to_sys(facts.time)));
   return file;
 }
 
@@ -167,24 +162,36 @@ std::optional<zip_int64_t> UpdateTarget(zip_t* archive, const EntryIndex& entrie
 }
 
 // Puts `file` into the archive in place of entry `target` (-1: as a new entry), deflated
-// at the highest level. False, with the archive's error set, when libzip refuses.
-bool StageFile(zip_t* archive, PackedFileSource& packed, const FoundFile& file,
-               zip_int64_t target) {
+// at the highest level. Returns the entry's index; -1, with the archive's error set, when
+// libzip refuses.
+zip_int64_t StageFile(zip_t* archive, PackedFileSource& packed, const FoundFile& file,
+                      zip_int64_t target) {
   ZipSourceHandle source(packed.Create(archive));
-  if (!source) return false;
+  if (!source) return -1;
   zip_int64_t index = target;
   if (index < 0) {
     index = zip_file_add(archive, file.entry_name.c_str(), source.get(), ZIP_FL_ENC_UTF_8);
   } else if (zip_file_replace(archive, static_cast<zip_uint64_t>(index), source.get(), 0) != 0) {
     index = -1;
   }
-  if (index < 0) return false;
+  if (index < 0) return -1;
   source.release();  // the archive owns it now
   const auto entry = static_cast<zip_uint64_t>(index);
-  return zip_set_file_compression(archive, entry, ZIP_CM_DEFLATE, kCompressionLevel) == 0 &&
-         zip_file_set_mtime(archive, entry, file.mtime, 0) == 0 &&
-         zip_file_set_external_attributes(archive, entry, 0, ZIP_OPSYS_DOS, kDosArchiveAttribute) ==
-             0;
+  const bool set =
+      zip_set_file_compression(archive, entry, ZIP_CM_DEFLATE, kCompressionLevel) == 0 &&
+      zip_file_set_mtime(archive, entry, file.mtime, 0) == 0 &&
+      zip_file_set_external_attributes(archive, entry, 0, ZIP_OPSYS_DOS, kDosArchiveAttribute) == 0;
+  return set ? index : -1;
+}
+
+// The small files handed to workers in the order libzip writes the entries: by index.
+std::vector<DeflateAhead::File> FilesToDeflateAhead(
+    std::vector<std::pair<zip_int64_t, PackedFileSource*>>& staged) {
+  std::sort(staged.begin(), staged.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<DeflateAhead::File> files;
+  for (const auto& [index, source] : staged) files.push_back({source->host(), source->size()});
+  return files;
 }
 
 // The drive of a "x:\..." or "\..." path must be there; on hosts without drives, the
@@ -218,7 +225,6 @@ TZip::TZip(Run& run)
 TZip::TZip(const PathMapper& paths, ProgressSink& progress) : paths_(paths), progress_(progress) {}
 
 void TZip::OpenArchive(std::string_view path) {
-  entry_names_.clear();
   archive_path_ = std::string(path);
   if (archive_path_.empty()) return;
 
@@ -226,8 +232,13 @@ void TZip::OpenArchive(std::string_view path) {
   const fs::path host = paths_.ToHost(archive_path_);
   std::error_code ec;
   if (!fs::is_regular_file(host, ec)) CreateEmptyArchive(host, archive_path_);
-  ZipHandle archive = OpenZipArchive(host, archive_path_, ZIP_RDONLY);
-  entry_names_ = ZipEntryNames(archive.get());
+  OpenZipArchive(host, archive_path_, ZIP_RDONLY);  // raises when it is no archive
+}
+
+std::vector<std::string> TZip::EntryNames() const {
+  if (archive_path_.empty()) return {};
+  ZipHandle archive = OpenZipArchive(paths_.ToHost(archive_path_), archive_path_, ZIP_RDONLY);
+  return ZipEntryNames(archive.get());
 }
 
 int TZip::AddFiles() {
@@ -240,10 +251,11 @@ int TZip::AddFiles() {
   if (patterns.empty()) return 0;
   const std::vector<FoundFile> files = FindFiles(paths_, patterns);
 
-  // The progress and the sources are declared before the archive: libzip calls them
-  // until the archive handle is gone.
+  // The progress, the sources and the workers are declared before the archive: libzip
+  // calls the sources until the archive handle is gone.
   std::optional<PackingProgress> progress;
   std::vector<std::unique_ptr<PackedFileSource>> sources;
+  std::optional<DeflateAhead> ahead;
   const fs::path host = paths_.ToHost(archive_path_);
   ZipHandle archive = OpenZipArchive(host, archive_path_, 0);
 
@@ -259,13 +271,21 @@ int TZip::AddFiles() {
   if (updates.empty()) return 0;  // nothing written: the archive stays as it is
 
   progress.emplace(progress_, window_, total_bytes);
+  const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  std::vector<std::pair<zip_int64_t, PackedFileSource*>> small_files;
   for (const auto& [file, target] : updates) {
-    sources.push_back(std::make_unique<PackedFileSource>(*progress, file->host, file->name,
+    sources.push_back(std::make_unique<PackedFileSource>(*progress, threads, file->host, file->name,
                                                          file->size, file->mtime));
-    if (!StageFile(archive.get(), *sources.back(), *file, target)) {
+    const zip_int64_t index = StageFile(archive.get(), *sources.back(), *file, target);
+    if (index < 0) {
       throw ZipException(QuotedPath(archive_path_) + "\r\n" +
                          ZipErrorText(zip_get_error(archive.get())));
     }
+    if (DeflatedAhead(file->size)) small_files.emplace_back(index, sources.back().get());
+  }
+  ahead.emplace(FilesToDeflateAhead(small_files), threads);
+  for (std::size_t i = 0; i < small_files.size(); ++i) {
+    small_files[i].second->DeflateAheadBy(*ahead, i);
   }
 
   zip_register_cancel_callback_with_state(archive.get(), &PackingProgress::CancelCallback, nullptr,
@@ -281,10 +301,6 @@ int TZip::AddFiles() {
     throw ZipException(QuotedPath(archive_path_) + "\r\n" + reason);
   }
   archive.release();  // closed and freed by zip_close
-  progress.reset();
-
-  ZipHandle written = OpenZipArchive(host, archive_path_, ZIP_RDONLY);
-  entry_names_ = ZipEntryNames(written.get());
   return static_cast<int>(updates.size());
 }
 

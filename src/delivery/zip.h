@@ -65,8 +65,9 @@ class TZip {
 
   // The archive path as given to OpenArchive.
   const std::string& ArchivePath() const { return archive_path_; }
-  // The names of the archive's entries (Windows-1252) as last read.
-  const std::vector<std::string>& EntryNames() const { return entry_names_; }
+  // The names of the archive's entries (Windows-1252), read from the archive; none when
+  // no archive is open. Raises ZipException as OpenArchive does.
+  std::vector<std::string> EntryNames() const;
 
  private:
   const PathMapper& paths_;
@@ -74,7 +75,6 @@ class TZip {
   WindowPort* window_ = nullptr;  // null: no events to let run
   std::string archive_path_;
   std::vector<std::string> file_specs_;
-  std::vector<std::string> entry_names_;
 };
 
 }  // namespace listelo

@@ -4,11 +4,10 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
-#include <thread>
 
 #include "app/window_port.h"
+#include "delivery/deflate_ahead.h"
 #include "delivery/deflate_pieces.h"
-#include "platform/c_file.h"
 
 namespace listelo {
 
@@ -58,9 +57,11 @@ void PackingProgress::LetEventsRun() {
   if (window_ != nullptr) window_->ProcessEvents();
 }
 
-PackedFileSource::PackedFileSource(PackingProgress& progress, std::filesystem::path host,
-                                   std::string name, std::uint64_t size, std::time_t mtime)
+PackedFileSource::PackedFileSource(PackingProgress& progress, unsigned threads,
+                                   std::filesystem::path host, std::string name, std::uint64_t size,
+                                   std::time_t mtime)
     : progress_(progress),
+      threads_(threads),
       host_(std::move(host)),
       name_(std::move(name)),
       size_(size),
@@ -109,39 +110,21 @@ zip_int64_t PackedFileSource::Callback(void* state, void* data, zip_uint64_t len
   }
 }
 
-// Reads the file as it was measured: a file that grew meanwhile is taken at its measured
-// size, one that shrank fails.
 zip_int64_t PackedFileSource::ReadFile(std::string& data) {
-  FileHandle file = OpenCFile(host_, "rb");
-  if (!file) return Fail(ZIP_ER_OPEN, errno);
-  data.resize(static_cast<size_t>(size_));
-  const size_t got = std::fread(data.data(), 1, data.size(), file.get());
-  if (got < data.size()) {
-    return std::ferror(file.get()) ? Fail(ZIP_ER_READ, errno) : Fail(ZIP_ER_CHANGED, 0);
-  }
-  return 0;
+  int system_error = 0;
+  const int zip_error = ReadMeasuredFile(host_, size_, data, system_error);
+  return zip_error == 0 ? 0 : Fail(zip_error, system_error);
 }
 
 // The file deflated, once: libzip asks for its sizes and checksum before it copies it.
 zip_int64_t PackedFileSource::Deflate() {
   if (deflated_) return 0;
   progress_.BeginFile(name_, size_);
-  std::string data;
-  if (ReadFile(data) != 0) return -1;
-  const DeflateWatch watch{[this](std::uint64_t bytes) { progress_.Advance(bytes); },
-                           [this] { return !progress_.Cancelled(); }};
   DeflatedData deflated;
-  // Nothing may escape into libzip, which calls this from C.
-  try {
-    if (!DeflateInPieces(data, std::max(1u, std::thread::hardware_concurrency()), watch,
-                         deflated)) {
-      zip_error_set(&error_, ZIP_ER_CANCELLED, 0);
-      return -1;
-    }
-  } catch (const std::bad_alloc&) {
-    return Fail(ZIP_ER_MEMORY, 0);
-  } catch (...) {  // no thread to be had, or the window failing while it was let run
-    return Fail(ZIP_ER_INTERNAL, 0);
+  if (ahead_ != nullptr) {
+    if (!TakeAhead(deflated)) return -1;
+  } else if (!DeflateHere(deflated)) {
+    return -1;
   }
   progress_.Flush();
   deflated_bytes_ = std::move(deflated.bytes);
@@ -149,6 +132,44 @@ zip_int64_t PackedFileSource::Deflate() {
   crc_ = deflated.crc;
   deflated_ = true;
   return 0;
+}
+
+bool PackedFileSource::DeflateHere(DeflatedData& deflated) {
+  std::string data;
+  if (ReadFile(data) != 0) return false;
+  const DeflateWatch watch{[this](std::uint64_t bytes) { progress_.Advance(bytes); },
+                           [this] { return !progress_.Cancelled(); }};
+  // Nothing may escape into libzip, which calls this from C.
+  try {
+    if (!DeflateInPieces(data, threads_, watch, deflated)) {
+      zip_error_set(&error_, ZIP_ER_CANCELLED, 0);
+      return false;
+    }
+  } catch (const std::bad_alloc&) {
+    Fail(ZIP_ER_MEMORY, 0);
+    return false;
+  } catch (...) {  // no thread to be had, or the window failing while it was let run
+    Fail(ZIP_ER_INTERNAL, 0);
+    return false;
+  }
+  return true;
+}
+
+// A file of one piece, deflated by the workers: the window hears of it as of a piece
+// deflated here, and a cancel is heard before it is taken.
+bool PackedFileSource::TakeAhead(DeflatedData& deflated) {
+  if (progress_.Cancelled()) {
+    zip_error_set(&error_, ZIP_ER_CANCELLED, 0);
+    return false;
+  }
+  DeflatedFile file = ahead_->Take(ahead_index_);
+  if (file.zip_error != 0) {
+    Fail(file.zip_error, file.system_error);
+    return false;
+  }
+  progress_.Advance(size_);
+  deflated = std::move(file.data);
+  return true;
 }
 
 zip_int64_t PackedFileSource::Open() {

@@ -5,6 +5,7 @@
 
 #include <zip.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -14,6 +15,8 @@
 
 namespace listelo {
 
+class DeflateAhead;
+struct DeflatedData;
 class ProgressSink;
 class WindowPort;
 
@@ -52,8 +55,9 @@ class PackingProgress {
 // closed or discarded.
 class PackedFileSource {
  public:
-  PackedFileSource(PackingProgress& progress, std::filesystem::path host, std::string name,
-                   std::uint64_t size, std::time_t mtime);
+  // A big file is deflated in pieces on `threads` threads.
+  PackedFileSource(PackingProgress& progress, unsigned threads, std::filesystem::path host,
+                   std::string name, std::uint64_t size, std::time_t mtime);
   ~PackedFileSource();
   PackedFileSource(const PackedFileSource&) = delete;
   PackedFileSource& operator=(const PackedFileSource&) = delete;
@@ -62,14 +66,24 @@ class PackedFileSource {
   // set when libzip refuses.
   ZipSourceHandle Create(zip_t* archive);
 
+  // Takes the file's deflated bytes from file `index` of `ahead` instead of deflating it
+  // when libzip asks for it.
+  void DeflateAheadBy(DeflateAhead& ahead, std::size_t index) {
+    ahead_ = &ahead;
+    ahead_index_ = index;
+  }
+
   // True once reading the file failed (not counting a cancel).
   bool failed() const { return failed_; }
   const std::filesystem::path& host() const { return host_; }
+  std::uint64_t size() const { return size_; }
 
  private:
   static zip_int64_t Callback(void* state, void* data, zip_uint64_t length,
                               zip_source_cmd_t command);
   zip_int64_t Deflate();
+  bool DeflateHere(DeflatedData& deflated);
+  bool TakeAhead(DeflatedData& deflated);
   zip_int64_t ReadFile(std::string& data);
   zip_int64_t Open();
   zip_int64_t Read(void* data, zip_uint64_t length);
@@ -77,6 +91,9 @@ class PackedFileSource {
   zip_int64_t Fail(int code, int system_code);
 
   PackingProgress& progress_;
+  unsigned threads_;
+  DeflateAhead* ahead_ = nullptr;
+  std::size_t ahead_index_ = 0;
   std::filesystem::path host_;
   std::string name_;
   std::uint64_t size_;

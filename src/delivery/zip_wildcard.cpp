@@ -106,7 +106,10 @@ std::vector<std::filesystem::path> ListMatchingFiles(const std::filesystem::path
       matches.push_back(it->path());
     }
   }
-  std::sort(matches.begin(), matches.end());
+  // The names of one folder, in the order of their text: the same order as comparing the
+  // paths, without taking each path apart into its components at every comparison.
+  std::sort(matches.begin(), matches.end(),
+            [](const fs::path& a, const fs::path& b) { return a.native() < b.native(); });
   return matches;
 }
 
