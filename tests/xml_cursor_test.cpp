@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -403,6 +404,90 @@ TEST_F(XmlCursorTest, SavingTheReloadedMarkupWritesTheMarkup) {
   XmlCursorPtr reloaded = FromText(markup);
   reloaded->Save("c:\\out\\reloaded.xml");
   EXPECT_EQ(ReadFile(tree_ / "c/out/reloaded.xml"), AnsiToUtf8(markup));
+}
+
+// Taking the markup gives what XML() gives of the same document, whoever else holds the
+// document, and lets go of it.
+TEST_F(XmlCursorTest, TakingTheMarkupGivesItsXmlAndLetsTheDocumentGo) {
+  const auto edited = [&] {
+    XmlCursorPtr stock = LoadStock();
+    XmlCursorPtr records = stock->Select("/document/DataVOS/DataVO");
+    records->SetValue("Marque", "Line one\r\nline two & <three> \"four\" Œ€");
+    records->AppendChild("Vide", "");
+    stock->Select("/document/DataVOS/DataVO[2]")->Delete();
+    return stock;
+  };
+  std::string many = "<document><DataVOS>";
+  for (int i = 0; i < 5000; ++i)
+    many += "<DataVO><idVO>" + std::to_string(i) + "</idVO><Texte>é</Texte></DataVO>";
+  many += "</DataVOS><!-- fin --></document>";
+  struct Case {
+    const char* what;
+    std::function<XmlCursorPtr()> make;
+    const char* other;  // a second cursor over the document, kept while taking: XPath or ""
+    const char* from;   // the cursor that takes: XPath from the document, or "" for it
+  };
+  const Case cases[] = {
+      {"edited stock, alone", edited, "", ""},
+      {"edited stock, a record cursor kept", edited, "/document/DataVOS/DataVO", ""},
+      {"a record's own markup", edited, "", "/document/DataVOS/DataVO[1]"},
+      {"thousands of records", [&] { return FromText(many); }, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    XmlCursorPtr expected_document = c.make();
+    XmlCursorPtr expected_from = *c.from ? expected_document->Select(c.from) : expected_document;
+    const std::string expected = expected_from->XML();
+
+    XmlCursorPtr document = c.make();
+    XmlCursorPtr other = *c.other ? document->Select(c.other) : nullptr;
+    XmlCursorPtr from = *c.from ? document->Select(c.from) : document;
+    EXPECT_EQ(from->TakeXML(), expected);
+    EXPECT_EQ(from->XML(), "");
+    EXPECT_TRUE(from->Eof());
+    if (other) {
+      EXPECT_EQ(other->GetValue("idVO"), "12");  // still over the whole document
+    }
+  }
+}
+
+// Checking markup raises what loading it raises, and keeps the cursor's document.
+TEST_F(XmlCursorTest, CheckingMarkupRaisesWhatLoadingItRaises) {
+  const std::string texts[] = {
+      "<a><b>x</b></a>",
+      "<a><b></a>",
+      "<a>&nope;</a>",
+      "<!DOCTYPE a [<!ENTITY e \"<b>\">]><a>&e;</a>",
+      "<!DOCTYPE a [<!ENTITY e \"ok\">]><a x=\"&e;\">&e;</a>",
+      "<a></a><b/>",
+      "",
+      "<a x='1' x='2'/>",
+  };
+  XmlCursorPtr stock = LoadStock();
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(ErrorOf([&] { stock->CheckXML(text); }), ErrorOf([&] { FromText(text); }));
+    EXPECT_EQ(stock->GetName(), "document");
+  }
+}
+
+// A file is read as the parser goes: a large one reads as its text does, and a fault far
+// into it is reported as from the text.
+TEST_F(XmlCursorTest, LargeFilesReadAsTheirText) {
+  std::string big = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<document><DataVOS>\n";
+  for (int i = 0; i < 20'000; ++i)
+    big += "<DataVO><idVO>" + std::to_string(i) + "</idVO><Texte>ligne \xC3\xA9</Texte></DataVO>\n";
+  WriteFile(tree_ / "c/data/Big.xml", big + "</DataVOS></document>\n");
+  WriteFile(tree_ / "c/data/BigBroken.xml", big + "<DataVO></DataV></DataVOS></document>\n");
+  ASSERT_GT(big.size(), 512u * 1024);
+  XmlCursorPtr cursor = NewCursor();
+  cursor->Load("c:\\data\\Big.xml");
+  EXPECT_EQ(cursor->XML(), FromText(Utf8ToAnsi(big + "</DataVOS></document>\n"))->XML());
+  EXPECT_EQ(ErrorOf([&] { cursor->Load("c:\\data\\BigBroken.xml"); }),
+            "TXMLCursor.Load FileName: \"c:\\data\\BigBroken.xml\"\r\n"
+            "Error 76 on line 20003, char 17 in \"c:\\data\\BigBroken.xml\"\r\n"
+            "<DataVO></DataV></DataVOS></document>\r\n"
+            "Opening and ending tag mismatch: DataVO line 20003 and DataV");
 }
 
 TEST_F(XmlCursorTest, LoadFailuresCarryTheParseError) {

@@ -178,23 +178,17 @@ std::shared_ptr<Tree> NewTree() {
   throw XmlCursorError(xml_internal::ParseErrorMessage(code, 0, 0, file_name, "", reason));
 }
 
-std::string ReadHostFile(const fs::path& host, const std::string& file_name) {
+// The document of a host file, read as the parser goes: a stock file is tens of megabytes,
+// which are never held whole beside its tree.
+std::shared_ptr<Tree> ParseHostFile(const fs::path& host, const std::string& file_name) {
   std::error_code ec;
   if (!fs::exists(host, ec))
     FailRead(XML_IO_ENOENT, file_name, "The system cannot find the file specified.");
   if (!fs::is_regular_file(host, ec))
     FailRead(XML_IO_LOAD_ERROR, file_name, "The path is not a file.");
-  // A stock file is tens of megabytes: read into place at once, not through a stream
-  // buffer and a copy.
-  std::ifstream in(host, std::ios::binary | std::ios::ate);
-  std::string bytes;
-  if (in) {
-    bytes.resize(static_cast<size_t>(in.tellg()));
-    in.seekg(0);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  }
-  if (!in) FailRead(XML_IO_LOAD_ERROR, file_name, "The file cannot be read.");
-  return bytes;
+  std::shared_ptr<Tree> tree = xml_internal::ParseFile(host, file_name);
+  if (!tree) FailRead(XML_IO_LOAD_ERROR, file_name, "The file cannot be read.");
+  return tree;
 }
 
 // The other cursor's node list (the cursors' internal interface).
@@ -385,7 +379,7 @@ class TXMLCursor final : public IXMLCursor {
     const std::string name(file_name);
     const fs::path host = holder_->paths.ToHost(file_name);
     try {
-      Adopt(xml_internal::Parse(ReadHostFile(host, name), name, false));
+      Adopt(ParseHostFile(host, name));
     } catch (const XmlCursorError& error) {
       std::error_code ec;
       if (fs::exists(host, ec)) {
@@ -408,6 +402,8 @@ class TXMLCursor final : public IXMLCursor {
     ReleaseDocument();
     Adopt(xml_internal::Parse(text, "", true));
   }
+
+  void CheckXML(std::string_view text) override { xml_internal::CheckWellFormed(text, "", true); }
 
   void MoveTo(int index) override {
     index_ = -1;
@@ -475,9 +471,14 @@ class TXMLCursor final : public IXMLCursor {
   }
 
   void SaveMarkup(std::string_view file_name, std::string_view markup) override {
+    SaveMarkupToEach({std::string(file_name)}, markup);
+  }
+
+  void SaveMarkupToEach(const std::vector<std::string>& file_names,
+                        std::string_view markup) override {
     // Turned into UTF-8 and written a megabyte at a time.
     constexpr size_t kMarkupPiece = size_t{1} << 20;
-    WriteFiles({std::string(file_name)}, [&](const xml_internal::ByteSink& write) {
+    WriteFiles(file_names, [&](const xml_internal::ByteSink& write) {
       std::string piece;
       for (size_t at = 0; at < markup.size(); at += kMarkupPiece) {
         piece.clear();
@@ -550,6 +551,25 @@ class TXMLCursor final : public IXMLCursor {
     if (current_->type == XML_ATTRIBUTE_NODE) return Utf8ToAnsi(Tree::NodeMarkup(current_));
     if (!holder_->tree) return {};
     std::string markup = holder_->tree->DocumentMarkup();
+    Utf8ToAnsiInPlace(markup);
+    return markup;
+  }
+
+  std::string TakeXML() override {
+    const bool whole_document =
+        current_ != nullptr && current_->type != XML_ATTRIBUTE_NODE &&
+        (Parent(current_) == nullptr || Parent(current_)->parent == nullptr);
+    if (!whole_document || !holder_->tree) {
+      std::string markup = XML();
+      ReleaseDocument();
+      return markup;
+    }
+    std::shared_ptr<Tree> tree = holder_->tree;
+    ReleaseDocument();
+    // Another cursor's list still over the document keeps it whole.
+    std::string markup =
+        tree.use_count() == 1 ? tree->TakeDocumentMarkup() : tree->DocumentMarkup();
+    tree.reset();
     Utf8ToAnsiInPlace(markup);
     return markup;
   }

@@ -81,6 +81,10 @@ class IXMLCursor {
   // document and its rewritten form are not both held; a text that does not parse leaves
   // the cursor without a document.
   virtual void LoadXML(std::string_view text) = 0;
+  // Raises what LoadXML(text) would raise, without building the document: markup that
+  // an exporter writes as it is can be checked to read back, at the cost of a read that
+  // keeps nothing. The cursor and its document stay as they are.
+  virtual void CheckXML(std::string_view text) = 0;
   // Lets go of the document, as LoadXML does before it parses: a caller that has taken
   // the document's markup to rewrite it and read it back frees the old form first.
   // The document lives on as long as other cursors over it do.
@@ -111,6 +115,9 @@ class IXMLCursor {
   // were renamed or cut whole, which the parser and the serialiser give back unchanged.
   // The file is then the markup in UTF-8. Works with or without a document.
   virtual void SaveMarkup(std::string_view file_name, std::string_view markup) = 0;
+  // The same markup written to several files as it is converted, as SaveToEach writes.
+  virtual void SaveMarkupToEach(const std::vector<std::string>& file_names,
+                                std::string_view markup) = 0;
   // Cursor over the nodes selected from the current node; "*" gives the live child
   // list, an expression starting with "/" searches the whole document.
   virtual XmlCursorPtr Select(std::string_view expression) = 0;
@@ -122,6 +129,11 @@ class IXMLCursor {
   // Markup of the current node, or of the whole document ("<?xml version="1.0"?>",
   // line feed, root) when the current node is the root element.
   virtual std::string XML() = 0;
+  // What XML() gives, the cursor letting go of its document as ReleaseDocument does. When
+  // no other cursor holds the document, the whole document's markup is made as the tree
+  // is freed, record by record: a large stock is never held as a tree and as markup at
+  // once.
+  virtual std::string TakeXML() = 0;
   // The libxml2 objects, for callers that need the DOM; valid while the cursor lives.
   virtual xmlDoc* XMLDOMDocument() = 0;
   virtual xmlNode* XMLDOMNode() = 0;

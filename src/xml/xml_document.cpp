@@ -6,11 +6,15 @@
 #include <libxml/xpathInternals.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <utility>
 
+#include "platform/c_file.h"
+#include "platform/memory.h"
 #include "platform/text.h"
 
 namespace listelo::xml_internal {
@@ -168,12 +172,23 @@ struct ParseInput {
   bool ansi = false;
   size_t at = 0;
   std::string piece;  // the UTF-8 form of the piece being handed over
+  // The rest of the text, after `bytes`, when it is read from a file as the parser goes.
+  std::FILE* file = nullptr;
+  bool read_failed = false;
 };
 
 int ReadParseInput(void* context, char* buffer, int length) {
   auto* input = static_cast<ParseInput*>(context);
   const size_t room = static_cast<size_t>(length);
   const size_t left = input->bytes.size() - input->at;
+  if (left == 0 && input->file != nullptr) {
+    const size_t n = std::fread(buffer, 1, room, input->file);
+    if (n < room && std::ferror(input->file)) {
+      input->read_failed = true;
+      return -1;
+    }
+    return static_cast<int>(n);
+  }
   if (!input->ansi) {
     const size_t n = std::min(room, left);
     std::memcpy(buffer, input->bytes.data() + input->at, n);
@@ -290,6 +305,61 @@ std::string DocumentMarkupOf(xmlDoc* doc, size_t size_hint = 0) {
   return DocumentText(doc, kPlainDeclaration, "UTF-8", size_hint);
 }
 
+// The start and end tags of `element` exactly as the library writes them around its
+// children: the element is saved once with its children set aside, and the end tag is
+// where "</" first appears (in a start tag a "<" is always written as "&lt;").
+std::pair<std::string, std::string> SavedTags(xmlNode* element) {
+  xmlNode* first = std::exchange(element->children, nullptr);
+  xmlNode* last = std::exchange(element->last, nullptr);
+  SaveOutput out;
+  try {
+    AppendSavedNodes(out, {element}, "UTF-8", false, false);
+  } catch (...) {
+    element->children = first;
+    element->last = last;
+    throw;
+  }
+  element->children = first;
+  element->last = last;
+  std::string& tags = out.bytes();
+  const size_t end = tags.rfind("</");
+  if (end == std::string::npos) throw XmlCursorError("Out of memory");
+  return {tags.substr(0, end), tags.substr(end)};
+}
+
+// Writes `node` through `save` into `out` as xmlSaveTree would, freeing the records below
+// it as they are written: the root element (depth 0) and its sections (depth 1) are
+// written tag, children, tag; anything deeper is written whole. The caller frees `node`.
+void WriteAndFreeRecords(xmlSaveCtxt* save, SaveOutput& out, xmlNode* node, int depth,
+                         size_t& freed_records) {
+  constexpr int kRecordDepth = 2;
+  // The freed pages go back to the system every so many records: often enough that the
+  // tree shrinks about as fast as its markup grows, rarely enough to cost nothing.
+  constexpr size_t kRecordsBetweenReturns = 1024;
+  if (depth == kRecordDepth || node->type != XML_ELEMENT_NODE || node->children == nullptr) {
+    if (xmlSaveTree(save, node) < 0) throw XmlCursorError("Out of memory");
+    return;
+  }
+  const auto [start_tag, end_tag] = SavedTags(node);
+  // What the context holds goes out before the tags written beside it.
+  if (xmlSaveFlush(save) < 0) throw XmlCursorError("Out of memory");
+  out.RaiseKept();
+  out.Append(start_tag);
+  for (xmlNode* child = node->children; child != nullptr;) {
+    xmlNode* next = child->next;
+    WriteAndFreeRecords(save, out, child, depth + 1, freed_records);
+    xmlUnlinkNode(child);
+    xmlFreeNode(child);
+    child = next;
+    if (depth + 1 == kRecordDepth && ++freed_records % kRecordsBetweenReturns == 0) {
+      ReturnFreedMemory();
+    }
+  }
+  if (xmlSaveFlush(save) < 0) throw XmlCursorError("Out of memory");
+  out.RaiseKept();
+  out.Append(end_tag);
+}
+
 bool IsPlainName(std::string_view name) {
   if (name.empty()) return false;
   auto start = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
@@ -334,13 +404,42 @@ std::string ParseErrorMessage(int code, int line, int column, std::string_view u
   return message;
 }
 
-std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi, bool ansi_text) {
+namespace {
+
+// A reader that keeps nothing of what it reads: the parser finds the same faults with it,
+// which it finds itself whatever the reader does; the declarations of an internal subset
+// are still kept, so that the entities they declare are known.
+void IgnoreStartElement(void*, const xmlChar*, const xmlChar*, const xmlChar*, int, const xmlChar**,
+                        int, int, const xmlChar**) {}
+void IgnoreEndElement(void*, const xmlChar*, const xmlChar*, const xmlChar*) {}
+void IgnoreText(void*, const xmlChar*, int) {}
+void IgnoreName(void*, const xmlChar*) {}
+void IgnoreInstruction(void*, const xmlChar*, const xmlChar*) {}
+
+void KeepNothing(xmlSAXHandler& sax) {
+  sax.startElementNs = IgnoreStartElement;
+  sax.endElementNs = IgnoreEndElement;
+  sax.characters = IgnoreText;
+  sax.cdataBlock = IgnoreText;
+  sax.ignorableWhitespace = IgnoreText;
+  sax.reference = IgnoreName;
+  sax.comment = IgnoreName;
+  sax.processingInstruction = IgnoreInstruction;
+}
+
+enum class Reading { kTree, kCheckOnly };
+
+// Reads the document from `input`; `text` gives the whole text again for the message of a
+// fault (only then is a document read from a file held whole).
+DocHandle ReadDocument(ParseInput& input, const std::function<std::string()>& text,
+                       const std::string& url_ansi, bool ansi_text, Reading reading) {
   std::unique_ptr<xmlParserCtxt, ParserContextDeleter> context(xmlNewParserCtxt());
   if (!context) throw XmlCursorError("Out of memory");
   ParseErrorSink sink;
   context->_private = &sink;
   context->sax->serror = OnParseError;
   context->sax->endElementNs = OnEndElement;
+  if (reading == Reading::kCheckOnly) KeepNothing(*context->sax);
   // No network, no external entities or DTDs (neither NOENT nor DTDLOAD), and
   // libxml2's limits on entity expansion stay on (no XML_PARSE_HUGE).
   // NOBLANKS spares the nodes of most blank runs between elements (the indentation of a
@@ -349,10 +448,11 @@ std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi,
   int options = XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_BIG_LINES | XML_PARSE_NOBLANKS;
   if (ansi_text) options |= XML_PARSE_IGNORE_ENC;
   const std::string url_utf8 = AnsiToUtf8(url_ansi);
-  ParseInput input{bytes, ansi_text, 0, {}};
   DocHandle doc(xmlCtxtReadIO(context.get(), ReadParseInput, nullptr, &input, url_utf8.c_str(),
                               ansi_text ? "UTF-8" : nullptr, options));
+  if (input.read_failed) return nullptr;
   if (!doc || !context->wellFormed) {
+    const std::string bytes = text();
     if (!sink.have) {
       const xmlError* last = &context->lastError;
       sink.code = last->code;
@@ -369,7 +469,55 @@ std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi,
                                            SourceLine(parsed, sink.line, sink.column, utf8),
                                            Utf8ToAnsi(sink.message)));
   }
+  return doc;
+}
+
+}  // namespace
+
+std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi, bool ansi_text) {
+  ParseInput input;
+  input.bytes = bytes;
+  input.ansi = ansi_text;
+  DocHandle doc = ReadDocument(
+      input, [&] { return std::string(bytes); }, url_ansi, ansi_text, Reading::kTree);
   return std::make_shared<Tree>(std::move(doc), LeadingDeclaration(bytes), bytes.size());
+}
+
+void CheckWellFormed(std::string_view bytes, const std::string& url_ansi, bool ansi_text) {
+  ParseInput input;
+  input.bytes = bytes;
+  input.ansi = ansi_text;
+  ReadDocument(
+      input, [&] { return std::string(bytes); }, url_ansi, ansi_text, Reading::kCheckOnly);
+}
+
+std::shared_ptr<Tree> ParseFile(const std::filesystem::path& host, const std::string& url_ansi) {
+  FileHandle file = OpenCFile(host, "rb");
+  if (!file) return nullptr;
+  // The declaration is read from the start of the file, which the parser is handed first.
+  constexpr size_t kHead = 64 * 1024;
+  std::string head(kHead, '\0');
+  head.resize(std::fread(head.data(), 1, head.size(), file.get()));
+  if (std::ferror(file.get())) return nullptr;
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(host, ec);
+  ParseInput input;
+  input.bytes = head;
+  input.file = file.get();
+  const auto whole_text = [&] {
+    std::string text;
+    if (FileHandle again = OpenCFile(host, "rb")) {
+      char buffer[64 * 1024];
+      for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, again.get())) > 0;) {
+        text.append(buffer, n);
+      }
+    }
+    return text;
+  };
+  DocHandle doc = ReadDocument(input, whole_text, url_ansi, false, Reading::kTree);
+  if (!doc) return nullptr;
+  return std::make_shared<Tree>(std::move(doc), LeadingDeclaration(head),
+                                ec ? head.size() : static_cast<size_t>(size));
 }
 
 Tree::Tree(DocHandle doc, std::string declaration, size_t source_size)
@@ -608,6 +756,40 @@ std::string Tree::NodeMarkup(xmlNode* node, bool indent) {
 }
 
 std::string Tree::DocumentMarkup() const { return DocumentMarkupOf(doc_.get(), source_size_); }
+
+std::string Tree::TakeDocumentMarkup() {
+  // Nothing may point into the tree any more: the indexes and the detached nodes go first.
+  indexes_.clear();
+  indexed_names_.clear();
+  field_names_.clear();
+  for (xmlNode* node : std::exchange(detached_, {})) xmlFreeNode(node);
+  ++structure_version_;
+
+  // As DocumentMarkupOf writes it: the declaration, then each top-level node and a line
+  // feed, through one save context.
+  SaveOutput out;
+  out.bytes().reserve(source_size_ + source_size_ / 8 + 64);
+  out.Append(kPlainDeclaration);
+  out.Append("\n");
+  xmlSaveCtxt* save =
+      xmlSaveToIO(AppendToOutput, nullptr, &out, "UTF-8", XML_SAVE_NO_EMPTY | XML_SAVE_NO_DECL);
+  if (save == nullptr) throw XmlCursorError("Unsupported encoding UTF-8");
+  struct SaveClose {
+    void operator()(xmlSaveCtxt* context) const { xmlSaveClose(context); }
+  };
+  std::unique_ptr<xmlSaveCtxt, SaveClose> owner(save);
+  size_t freed_records = 0;
+  for (xmlNode* node : TopLevelNodes(doc_.get())) {
+    WriteAndFreeRecords(save, out, node, 0, freed_records);
+    if (xmlSaveFlush(save) < 0) throw XmlCursorError("Out of memory");
+    out.RaiseKept();
+    out.Append("\n");
+  }
+  const bool closed = xmlSaveClose(owner.release()) >= 0;
+  out.RaiseKept();
+  if (!closed) throw XmlCursorError("Out of memory");
+  return std::move(out.bytes());
+}
 
 std::string Tree::FileBytes() const {
   SaveOutput out;

@@ -8,6 +8,7 @@
 #include <libxml/xpath.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -90,6 +91,11 @@ class Tree {
   // The whole document as XML() renders it: "<?xml version="1.0"?>" and the top-level
   // nodes, in UTF-8.
   std::string DocumentMarkup() const;
+  // The same markup, the tree emptied as it is written: every record (a child of a child
+  // of the root element) is freed once its markup is made, and the tree is left empty, so
+  // that a large document and its markup are never both held whole. Only for a tree that
+  // no cursor or list refers to any more.
+  std::string TakeDocumentMarkup();
   // The whole document as Save writes it: bytes in the declared encoding.
   std::string FileBytes() const;
   // The same bytes handed to `sink` in pieces as they are made.
@@ -126,6 +132,12 @@ class Tree {
 // bytes are Windows-1252 text handed over in memory, read whatever the declaration says.
 // Fails with the parse-error message.
 std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi, bool ansi_text);
+// Parses the file at `host` as Parse parses its bytes, reading it in pieces as the parser
+// goes, so that a large document's text is never held whole beside its tree. Null when the
+// file cannot be opened or read to its end.
+std::shared_ptr<Tree> ParseFile(const std::filesystem::path& host, const std::string& url_ansi);
+// Raises what Parse raises for `bytes`, without building a tree.
+void CheckWellFormed(std::string_view bytes, const std::string& url_ansi, bool ansi_text);
 
 // At most kExcerptLimit characters of a text an error message quotes (an expression
 // built from a record's field, the library's reason), then how many were left out: a
