@@ -94,16 +94,31 @@ std::string RewriteMarkup(std::string text) {
   return std::move(markup.text());
 }
 
-// The rewritten markup is logged whole and read back as the document. Neither the
-// record cursors above nor this text outlive their step: a large stock is never held as
-// two documents at once.
-void ReloadRewrittenMarkup(Run& run, IXMLCursor& main) {
-  std::string markup = main.XML();
-  main.ReleaseDocument();
-  const std::string text = RewriteMarkup(std::move(markup));
+// The markup as the rewritten document is saved: the empty slots written above as
+// empty-element tags are saved with a start and an end tag, as every empty element is.
+// Nothing else in the markup is an empty-element tag ("/>" stands in no text or
+// attribute value, where ">" is always written "&gt;").
+std::string SavedForm(std::string text) {
+  std::vector<TextReplacement> empty_slots;
+  for (int slot = 1; slot <= kPhotoSlots; ++slot) {
+    const std::string name = SlotName(slot);
+    empty_slots.push_back({"<" + name + "/>", "<" + name + "></" + name + ">"});
+  }
+  MarkupRewrite markup(std::move(text));
+  markup.ReplaceEachIgnoringCase(empty_slots);
+  return std::move(markup.text());
+}
+
+// The rewritten markup is logged whole and checked to read back as a document; the
+// tree goes as the markup is made, and the markup is saved as the document it reads back
+// as, without building that document: a large stock is never held as a tree and as
+// markup at once.
+std::string RewrittenMarkup(Run& run, IXMLCursor& main) {
+  std::string text = RewriteMarkup(main.TakeXML());
   run.WriteLog("Result : ", text);
   run.WriteLog("Après Replacements");
-  main.LoadXML(text);
+  main.CheckXML(text);
+  return text;
 }
 
 }  // namespace
@@ -122,14 +137,14 @@ void ExportParuVendu(Run& run, std::string_view target) {
   });
   ForEachPhoto(run, *main, [&](IXMLCursor& photo) { AttachPhoto(run, *main, photo); });
   RemoveAuxiliarySections(run, *main);
-  ReloadRewrittenMarkup(run, *main);
+  std::string markup = RewrittenMarkup(run, *main);
   run.WriteLog("Avant Enregistrement");
-  // The dated copy and the file to send hold the same bytes: the document is serialised
-  // once for both, and written to both as it goes.
+  // The dated copy and the file to send hold the same bytes, written to both as they are
+  // made.
   const std::string dated_copy = export_folder + "\\" + run.FormatNow("yyyymmddhhnn") + ".xml";
   const std::string upload_file =
       export_folder + "\\DorvaneDatasVO-" + run.FormatNow("yyyymmdd") + ".xml";
-  main->SaveToEach({dated_copy, upload_file});
+  main->SaveMarkupToEach({dated_copy, upload_file}, SavedForm(std::move(markup)));
 
   std::error_code ec;
   std::filesystem::remove(

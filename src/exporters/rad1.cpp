@@ -314,9 +314,8 @@ void ExportRad1(Run& run, std::string_view label) {
 
   main->Save(output_path);
   RemoveAuxiliarySections(run, *main);
-  std::string text = main->XML();
-  // The tree goes before the text passes: the document is not held twice.
-  main->ReleaseDocument();
+  // The tree goes as its markup is made: the document is not held twice.
+  std::string text = main->TakeXML();
   main->SaveMarkup(output_path, text);
   text = RewriteMarkup(std::move(text), settings.rad1);
   run.WriteLog("Result : ", text);

@@ -303,14 +303,12 @@ void ExportTopAnnonces(Run& run) {
 
   SaveDatedCopy(run, *main, files);
   RemoveAuxiliarySections(run, *main);
-  MarkupRewrite markup(main->XML());
-  // The tree goes before the text passes: the document is not held twice.
-  main->ReleaseDocument();
+  // The tree goes as its markup is made: the document is not held twice.
+  MarkupRewrite markup(main->TakeXML());
   SaveDatedCopyOfMarkup(run, *main, markup.text(), files);
   RewritePhotoSlots(markup);
-  // Reloaded all the same: markup whose photo slots do not reload ends the run here.
-  main->LoadXML(markup.text());
-  main->ReleaseDocument();
+  // Markup whose photo slots do not read back ends the run here, as reloading it would.
+  main->CheckXML(markup.text());
   SaveDatedCopyOfMarkup(run, *main, markup.text(), files);
   RewriteVocabulary(markup);
   run.WriteLog("Result : ", markup.text());
