@@ -426,12 +426,16 @@ TEST_F(XmlCursorTest, TakingTheMarkupGivesItsXmlAndLetsTheDocumentGo) {
     std::function<XmlCursorPtr()> make;
     const char* other;  // a second cursor over the document, kept while taking: XPath or ""
     const char* from;   // the cursor that takes: XPath from the document, or "" for it
+    IXMLCursor::FreedMemory freed;
   };
   const Case cases[] = {
-      {"edited stock, alone", edited, "", ""},
-      {"edited stock, a record cursor kept", edited, "/document/DataVOS/DataVO", ""},
-      {"a record's own markup", edited, "", "/document/DataVOS/DataVO[1]"},
-      {"thousands of records", [&] { return FromText(many); }, "", ""},
+      {"edited stock, alone", edited, "", "", IXMLCursor::FreedMemory::kKeptForReuse},
+      {"edited stock, a record cursor kept", edited, "/document/DataVOS/DataVO", "",
+       IXMLCursor::FreedMemory::kReturned},
+      {"a record's own markup", edited, "", "/document/DataVOS/DataVO[1]",
+       IXMLCursor::FreedMemory::kReturned},
+      {"thousands of records", [&] { return FromText(many); }, "", "",
+       IXMLCursor::FreedMemory::kReturned},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -442,7 +446,7 @@ TEST_F(XmlCursorTest, TakingTheMarkupGivesItsXmlAndLetsTheDocumentGo) {
     XmlCursorPtr document = c.make();
     XmlCursorPtr other = *c.other ? document->Select(c.other) : nullptr;
     XmlCursorPtr from = *c.from ? document->Select(c.from) : document;
-    EXPECT_EQ(from->TakeXML(), expected);
+    EXPECT_EQ(from->TakeXML(c.freed), expected);
     EXPECT_EQ(from->XML(), "");
     EXPECT_TRUE(from->Eof());
     if (other) {

@@ -114,7 +114,7 @@ std::string SavedForm(std::string text) {
 // as, without building that document: a large stock is never held as a tree and as
 // markup at once.
 std::string RewrittenMarkup(Run& run, IXMLCursor& main) {
-  std::string text = RewriteMarkup(main.TakeXML());
+  std::string text = RewriteMarkup(main.TakeXML(IXMLCursor::FreedMemory::kReturned));
   run.WriteLog("Result : ", text);
   run.WriteLog("Après Replacements");
   main.CheckXML(text);

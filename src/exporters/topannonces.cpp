@@ -304,7 +304,7 @@ void ExportTopAnnonces(Run& run) {
   SaveDatedCopy(run, *main, files);
   RemoveAuxiliarySections(run, *main);
   // The tree goes as its markup is made: the document is not held twice.
-  MarkupRewrite markup(main->TakeXML());
+  MarkupRewrite markup(main->TakeXML(IXMLCursor::FreedMemory::kKeptForReuse));
   SaveDatedCopyOfMarkup(run, *main, markup.text(), files);
   RewritePhotoSlots(markup);
   // Markup whose photo slots do not read back ends the run here, as reloading it would.

@@ -555,7 +555,7 @@ class TXMLCursor final : public IXMLCursor {
     return markup;
   }
 
-  std::string TakeXML() override {
+  std::string TakeXML(FreedMemory freed) override {
     const bool whole_document =
         current_ != nullptr && current_->type != XML_ATTRIBUTE_NODE &&
         (Parent(current_) == nullptr || Parent(current_)->parent == nullptr);
@@ -567,8 +567,9 @@ class TXMLCursor final : public IXMLCursor {
     std::shared_ptr<Tree> tree = holder_->tree;
     ReleaseDocument();
     // Another cursor's list still over the document keeps it whole.
-    std::string markup =
-        tree.use_count() == 1 ? tree->TakeDocumentMarkup() : tree->DocumentMarkup();
+    std::string markup = tree.use_count() == 1
+                             ? tree->TakeDocumentMarkup(freed == FreedMemory::kReturned)
+                             : tree->DocumentMarkup();
     tree.reset();
     Utf8ToAnsiInPlace(markup);
     return markup;

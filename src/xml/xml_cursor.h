@@ -133,7 +133,12 @@ class IXMLCursor {
   // no other cursor holds the document, the whole document's markup is made as the tree
   // is freed, record by record: a large stock is never held as a tree and as markup at
   // once.
-  virtual std::string TakeXML() = 0;
+  //
+  // With kReturned the freed pages also go back to the system as the markup grows, which
+  // lowers the run's peak only when no tree of the same size is built afterwards (one that
+  // is would fault them all in again): for an exporter that writes its markup as it is.
+  enum class FreedMemory { kKeptForReuse, kReturned };
+  virtual std::string TakeXML(FreedMemory freed) = 0;
   // The libxml2 objects, for callers that need the DOM; valid while the cursor lives.
   virtual xmlDoc* XMLDOMDocument() = 0;
   virtual xmlNode* XMLDOMNode() = 0;

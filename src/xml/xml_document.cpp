@@ -327,15 +327,22 @@ std::pair<std::string, std::string> SavedTags(xmlNode* element) {
   return {tags.substr(0, end), tags.substr(end)};
 }
 
+// Where handing freed pages back stands while a tree is written and freed.
+struct PageReturn {
+  bool wanted = false;
+  size_t markup_at_last = 0;  // the markup's size when pages last went back
+};
+
 // Writes `node` through `save` into `out` as xmlSaveTree would, freeing the records below
 // it as they are written: the root element (depth 0) and its sections (depth 1) are
 // written tag, children, tag; anything deeper is written whole. The caller frees `node`.
 void WriteAndFreeRecords(xmlSaveCtxt* save, SaveOutput& out, xmlNode* node, int depth,
-                         size_t& freed_records) {
+                         PageReturn& pages) {
   constexpr int kRecordDepth = 2;
-  // The freed pages go back to the system every so many records: often enough that the
-  // tree shrinks about as fast as its markup grows, rarely enough to cost nothing.
-  constexpr size_t kRecordsBetweenReturns = 1024;
+  // The freed pages go back to the system each time the markup has grown by this much: the
+  // tree then shrinks about as fast as its markup grows, and the pages of a whole stretch
+  // of records go back at once (each call costs a system call per free stretch).
+  constexpr size_t kMarkupBetweenReturns = size_t{16} << 20;
   if (depth == kRecordDepth || node->type != XML_ELEMENT_NODE || node->children == nullptr) {
     if (xmlSaveTree(save, node) < 0) throw XmlCursorError("Out of memory");
     return;
@@ -347,12 +354,13 @@ void WriteAndFreeRecords(xmlSaveCtxt* save, SaveOutput& out, xmlNode* node, int 
   out.Append(start_tag);
   for (xmlNode* child = node->children; child != nullptr;) {
     xmlNode* next = child->next;
-    WriteAndFreeRecords(save, out, child, depth + 1, freed_records);
+    WriteAndFreeRecords(save, out, child, depth + 1, pages);
     xmlUnlinkNode(child);
     xmlFreeNode(child);
     child = next;
-    if (depth + 1 == kRecordDepth && ++freed_records % kRecordsBetweenReturns == 0) {
+    if (pages.wanted && out.bytes().size() >= pages.markup_at_last + kMarkupBetweenReturns) {
       ReturnFreedMemory();
+      pages.markup_at_last = out.bytes().size();
     }
   }
   if (xmlSaveFlush(save) < 0) throw XmlCursorError("Out of memory");
@@ -757,7 +765,7 @@ std::string Tree::NodeMarkup(xmlNode* node, bool indent) {
 
 std::string Tree::DocumentMarkup() const { return DocumentMarkupOf(doc_.get(), source_size_); }
 
-std::string Tree::TakeDocumentMarkup() {
+std::string Tree::TakeDocumentMarkup(bool return_freed_pages) {
   // Nothing may point into the tree any more: the indexes and the detached nodes go first.
   indexes_.clear();
   indexed_names_.clear();
@@ -778,9 +786,9 @@ std::string Tree::TakeDocumentMarkup() {
     void operator()(xmlSaveCtxt* context) const { xmlSaveClose(context); }
   };
   std::unique_ptr<xmlSaveCtxt, SaveClose> owner(save);
-  size_t freed_records = 0;
+  PageReturn pages{return_freed_pages};
   for (xmlNode* node : TopLevelNodes(doc_.get())) {
-    WriteAndFreeRecords(save, out, node, 0, freed_records);
+    WriteAndFreeRecords(save, out, node, 0, pages);
     if (xmlSaveFlush(save) < 0) throw XmlCursorError("Out of memory");
     out.RaiseKept();
     out.Append("\n");

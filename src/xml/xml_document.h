@@ -95,7 +95,8 @@ class Tree {
   // of the root element) is freed once its markup is made, and the tree is left empty, so
   // that a large document and its markup are never both held whole. Only for a tree that
   // no cursor or list refers to any more.
-  std::string TakeDocumentMarkup();
+  // With `return_freed_pages`, the freed pages go back to the system as the markup grows.
+  std::string TakeDocumentMarkup(bool return_freed_pages);
   // The whole document as Save writes it: bytes in the declared encoding.
   std::string FileBytes() const;
   // The same bytes handed to `sink` in pieces as they are made.
