@@ -41,13 +41,15 @@ struct FoundFile {
   std::time_t mtime = 0;
 };
 
-bool IsHiddenOrSystem(const fs::path& host) {
+// `name` is the file's name, taken from `host` once by the caller.
+bool IsHiddenOrSystem([[maybe_unused]] const fs::path& host,
+                      [[maybe_unused]] const fs::path& name) {
 #ifdef _WIN32
   const DWORD attributes = GetFileAttributesW(host.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
 #else
-  return host.filename().native().starts_with('.');
+  return name.native().starts_with('.');
 #endif
 }
 
@@ -55,14 +57,16 @@ bool IsHiddenOrSystem(const fs::path& host) {
 // neither hidden nor a system file.
 std::optional<FoundFile> PackableFile(const fs::path& host) {
   const FileFacts facts = ReadFileFacts(host, LinkRule::kFollow);
-  if (facts.type != fs::file_type::regular || IsHiddenOrSystem(host)) return std::nullopt;
+  if (facts.type != fs::file_type::regular) return std::nullopt;
+  const fs::path name = host.filename();
+  if (IsHiddenOrSystem(host, name)) return std::nullopt;
   FoundFile file;
   file.host = host;
-  file.name = PathMapper::ToText(host.filename());
+  file.name = PathMapper::ToText(name);
 #ifdef _WIN32
   file.entry_name = AnsiToUtf8(file.name);
 #else
-  file.entry_name = host.filename().string();
+  file.entry_name = name.native();
 #endif
   file.size = facts.size;
   file.mtime = std::chrono::system_clock::to_time_t(
