@@ -5,6 +5,7 @@
 #include <libxml/xmlsave.h>
 #include <libxml/xpathInternals.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -330,6 +331,7 @@ std::pair<std::string, std::string> SavedTags(xmlNode* element) {
 // Where handing freed pages back stands while a tree is written and freed.
 struct PageReturn {
   bool wanted = false;
+  size_t step = 0;            // how much the markup grows between two returns
   size_t markup_at_last = 0;  // the markup's size when pages last went back
 };
 
@@ -339,10 +341,6 @@ struct PageReturn {
 void WriteAndFreeRecords(xmlSaveCtxt* save, SaveOutput& out, xmlNode* node, int depth,
                          PageReturn& pages) {
   constexpr int kRecordDepth = 2;
-  // The freed pages go back to the system each time the markup has grown by this much: the
-  // tree then shrinks about as fast as its markup grows, and the pages of a whole stretch
-  // of records go back at once (each call costs a system call per free stretch).
-  constexpr size_t kMarkupBetweenReturns = size_t{16} << 20;
   if (depth == kRecordDepth || node->type != XML_ELEMENT_NODE || node->children == nullptr) {
     if (xmlSaveTree(save, node) < 0) throw XmlCursorError("Out of memory");
     return;
@@ -358,7 +356,7 @@ void WriteAndFreeRecords(xmlSaveCtxt* save, SaveOutput& out, xmlNode* node, int 
     xmlUnlinkNode(child);
     xmlFreeNode(child);
     child = next;
-    if (pages.wanted && out.bytes().size() >= pages.markup_at_last + kMarkupBetweenReturns) {
+    if (pages.wanted && out.bytes().size() >= pages.markup_at_last + pages.step) {
       ReturnFreedMemory();
       pages.markup_at_last = out.bytes().size();
     }
@@ -786,7 +784,12 @@ std::string Tree::TakeDocumentMarkup(bool return_freed_pages) {
     void operator()(xmlSaveCtxt* context) const { xmlSaveClose(context); }
   };
   std::unique_ptr<xmlSaveCtxt, SaveClose> owner(save);
-  PageReturn pages{return_freed_pages};
+  // The freed pages go back a few times over the whole markup: each time the markup has
+  // grown by a quarter of the document's text, and by 16 MB at least. Each return walks
+  // every free stretch of the heap, those it already gave back included, so a fixed step
+  // would cost more than in proportion on a larger stock; a few returns keep the tree
+  // shrinking about as fast as its markup grows.
+  PageReturn pages{return_freed_pages, std::max(size_t{16} << 20, source_size_ / 4)};
   for (xmlNode* node : TopLevelNodes(doc_.get())) {
     WriteAndFreeRecords(save, out, node, 0, pages);
     if (xmlSaveFlush(save) < 0) throw XmlCursorError("Out of memory");
