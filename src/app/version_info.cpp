@@ -1,9 +1,8 @@
 #include "app/version_info.h"
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 
+#include "platform/c_file.h"
 #include "platform/text.h"
 
 namespace listelo {
@@ -66,19 +65,6 @@ std::optional<std::vector<std::pair<std::string, std::string>>> FindVersionStrin
     if (auto strings = ParsePayload(rest.substr(0, *length))) return strings;
   }
   return std::nullopt;
-}
-
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& file_name) {
-  std::ifstream in(file_name, std::ios::binary);
-  if (!in) return std::nullopt;
-  try {
-    // A read error (a folder opens, then fails to read) is raised by the stream buffer.
-    std::string bytes(std::istreambuf_iterator<char>(in), {});
-    if (in.bad()) return std::nullopt;
-    return bytes;
-  } catch (const std::ios_base::failure&) {
-    return std::nullopt;
-  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/c_file.h"
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #ifdef _WIN32
@@ -19,6 +21,19 @@ FileHandle OpenCFile(const std::filesystem::path& path, const char* mode) {
 #else
   return FileHandle(std::fopen(path.c_str(), mode));
 #endif
+}
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& file_name) {
+  std::ifstream in(file_name, std::ios::binary);
+  if (!in) return std::nullopt;
+  try {
+    // A read error (a folder opens, then fails to read) is raised by the stream buffer.
+    std::string bytes(std::istreambuf_iterator<char>(in), {});
+    if (in.bad()) return std::nullopt;
+    return bytes;
+  } catch (const std::ios_base::failure&) {
+    return std::nullopt;
+  }
 }
 
 bool FolderAcceptsFiles(const std::filesystem::path& folder) {

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace listelo {
 
@@ -17,6 +19,9 @@ using FileHandle = std::unique_ptr<std::FILE, FileClose>;
 // errno telling why. Host paths are wide on Windows, so a stream is never opened from a
 // narrow path: every C stream of the program is opened here.
 FileHandle OpenCFile(const std::filesystem::path& path, const char* mode);
+
+// The whole content of a host file; nullopt when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& file_name);
 
 // Whether files can be made in `folder`: it is a folder this process may write in, or it
 // does not exist yet and the deepest folder that does exist above it is one. Nothing is
