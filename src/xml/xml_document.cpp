@@ -254,24 +254,33 @@ int AppendToOutput(void* context, const char* bytes, int length) {
   return length;
 }
 
+struct SaveClose {
+  void operator()(xmlSaveCtxt* context) const { xmlSaveClose(context); }
+};
+
+// How one node goes through the save context: whole, as the library saves it, unless a
+// caller writes it its own way (false when the library failed).
+using NodeWriter = std::function<bool(xmlSaveCtxt* save, xmlNode* node)>;
+
 // Serialises nodes with one save context, appended to `out`: start and end tags for
 // empty elements, no declaration of its own.
 void AppendSavedNodes(SaveOutput& out, const std::vector<xmlNode*>& nodes, const char* encoding,
-                      bool indent, bool line_after_each) {
+                      bool indent, bool line_after_each, const NodeWriter& write = nullptr) {
   int options = XML_SAVE_NO_EMPTY | XML_SAVE_NO_DECL | (indent ? XML_SAVE_FORMAT : 0);
-  xmlSaveCtxt* save = xmlSaveToIO(AppendToOutput, nullptr, &out, encoding, options);
-  if (save == nullptr) {
+  std::unique_ptr<xmlSaveCtxt, SaveClose> save(
+      xmlSaveToIO(AppendToOutput, nullptr, &out, encoding, options));
+  if (!save) {
     throw XmlCursorError(std::string("Unsupported encoding ") + (encoding ? encoding : ""));
   }
   bool written = true;
   for (xmlNode* node : nodes) {
-    written = xmlSaveTree(save, node) >= 0 && written;
+    written = (write ? write(save.get(), node) : xmlSaveTree(save.get(), node) >= 0) && written;
     if (line_after_each) {
-      written = xmlSaveFlush(save) >= 0 && written;
+      written = xmlSaveFlush(save.get()) >= 0 && written;
       out.Append("\n");
     }
   }
-  const bool closed = xmlSaveClose(save) >= 0;
+  const bool closed = xmlSaveClose(save.release()) >= 0;
   out.RaiseKept();
   if (!closed || !written) throw XmlCursorError("Out of memory");
 }
@@ -287,11 +296,11 @@ std::vector<xmlNode*> TopLevelNodes(xmlDoc* doc) {
 // that size spares the copies of a string growing by halves (with a sink, the pieces
 // stay small).
 void WriteDocumentText(SaveOutput& out, xmlDoc* doc, std::string_view declaration,
-                       const char* encoding, size_t size_hint) {
+                       const char* encoding, size_t size_hint, const NodeWriter& write = nullptr) {
   if (!out.streaming()) out.bytes().reserve(size_hint + size_hint / 8 + declaration.size() + 64);
   out.Append(declaration);
   out.Append("\n");
-  AppendSavedNodes(out, TopLevelNodes(doc), encoding, false, true);
+  AppendSavedNodes(out, TopLevelNodes(doc), encoding, false, true, write);
   out.Flush();
 }
 
@@ -478,23 +487,25 @@ DocHandle ReadDocument(ParseInput& input, const std::function<std::string()>& te
   return doc;
 }
 
-}  // namespace
-
-std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi, bool ansi_text) {
+// Reads a document held whole as text.
+DocHandle ReadText(std::string_view bytes, const std::string& url_ansi, bool ansi_text,
+                   Reading reading) {
   ParseInput input;
   input.bytes = bytes;
   input.ansi = ansi_text;
-  DocHandle doc = ReadDocument(
-      input, [&] { return std::string(bytes); }, url_ansi, ansi_text, Reading::kTree);
+  return ReadDocument(
+      input, [&] { return std::string(bytes); }, url_ansi, ansi_text, reading);
+}
+
+}  // namespace
+
+std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi, bool ansi_text) {
+  DocHandle doc = ReadText(bytes, url_ansi, ansi_text, Reading::kTree);
   return std::make_shared<Tree>(std::move(doc), LeadingDeclaration(bytes), bytes.size());
 }
 
 void CheckWellFormed(std::string_view bytes, const std::string& url_ansi, bool ansi_text) {
-  ParseInput input;
-  input.bytes = bytes;
-  input.ansi = ansi_text;
-  ReadDocument(
-      input, [&] { return std::string(bytes); }, url_ansi, ansi_text, Reading::kCheckOnly);
+  ReadText(bytes, url_ansi, ansi_text, Reading::kCheckOnly);
 }
 
 std::shared_ptr<Tree> ParseFile(const std::filesystem::path& host, const std::string& url_ansi) {
@@ -510,16 +521,7 @@ std::shared_ptr<Tree> ParseFile(const std::filesystem::path& host, const std::st
   ParseInput input;
   input.bytes = head;
   input.file = file.get();
-  const auto whole_text = [&] {
-    std::string text;
-    if (FileHandle again = OpenCFile(host, "rb")) {
-      char buffer[64 * 1024];
-      for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, again.get())) > 0;) {
-        text.append(buffer, n);
-      }
-    }
-    return text;
-  };
+  const auto whole_text = [&] { return ReadWholeFile(host).value_or(std::string()); };
   DocHandle doc = ReadDocument(input, whole_text, url_ansi, false, Reading::kTree);
   if (!doc) return nullptr;
   return std::make_shared<Tree>(std::move(doc), LeadingDeclaration(head),
@@ -771,34 +773,19 @@ std::string Tree::TakeDocumentMarkup(bool return_freed_pages) {
   for (xmlNode* node : std::exchange(detached_, {})) xmlFreeNode(node);
   ++structure_version_;
 
-  // As DocumentMarkupOf writes it: the declaration, then each top-level node and a line
-  // feed, through one save context.
-  SaveOutput out;
-  out.bytes().reserve(source_size_ + source_size_ / 8 + 64);
-  out.Append(kPlainDeclaration);
-  out.Append("\n");
-  xmlSaveCtxt* save =
-      xmlSaveToIO(AppendToOutput, nullptr, &out, "UTF-8", XML_SAVE_NO_EMPTY | XML_SAVE_NO_DECL);
-  if (save == nullptr) throw XmlCursorError("Unsupported encoding UTF-8");
-  struct SaveClose {
-    void operator()(xmlSaveCtxt* context) const { xmlSaveClose(context); }
-  };
-  std::unique_ptr<xmlSaveCtxt, SaveClose> owner(save);
   // The freed pages go back a few times over the whole markup: each time the markup has
   // grown by a quarter of the document's text, and by 16 MB at least. Each return walks
   // every free stretch of the heap, those it already gave back included, so a fixed step
   // would cost more than in proportion on a larger stock; a few returns keep the tree
   // shrinking about as fast as its markup grows.
   PageReturn pages{return_freed_pages, std::max(size_t{16} << 20, source_size_ / 4)};
-  for (xmlNode* node : TopLevelNodes(doc_.get())) {
-    WriteAndFreeRecords(save, out, node, 0, pages);
-    if (xmlSaveFlush(save) < 0) throw XmlCursorError("Out of memory");
-    out.RaiseKept();
-    out.Append("\n");
-  }
-  const bool closed = xmlSaveClose(owner.release()) >= 0;
-  out.RaiseKept();
-  if (!closed) throw XmlCursorError("Out of memory");
+  // As DocumentMarkupOf writes it, each top-level node written record by record.
+  SaveOutput out;
+  WriteDocumentText(out, doc_.get(), kPlainDeclaration, "UTF-8", source_size_,
+                    [&](xmlSaveCtxt* save, xmlNode* node) {
+                      WriteAndFreeRecords(save, out, node, 0, pages);
+                      return true;
+                    });
   return std::move(out.bytes());
 }
 
