@@ -69,14 +69,18 @@ DeflateAhead::~DeflateAhead() {
   workers_.clear();  // joins them
 }
 
-std::size_t DeflateAhead::NextForWorker() {
+void DeflateAhead::SkipStartedFiles() {
   while (next_ < files_.size() && states_[next_] != State::kWaiting) ++next_;
+}
+
+std::size_t DeflateAhead::NextForWorker() {
+  SkipStartedFiles();
   return next_ < taken_ + kFilesAhead ? next_ : files_.size();
 }
 
 bool DeflateAhead::RoomForIdleWorkers() {
   if (idle_workers_ == 0) return false;
-  while (next_ < files_.size() && states_[next_] != State::kWaiting) ++next_;
+  SkipStartedFiles();
   return next_ == files_.size() || next_ + kFilesAhead / 2 <= taken_ + kFilesAhead;
 }
 

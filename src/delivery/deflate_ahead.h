@@ -61,6 +61,8 @@ class DeflateAhead {
   enum class State { kWaiting, kWorking, kDone, kTaken };
 
   void Work();
+  // Moves `next_` past the files a worker or the caller has started.
+  void SkipStartedFiles();
   // Index of the next file a worker may start, or the file count when there is none yet.
   std::size_t NextForWorker();
   // Whether idle workers are worth waking: they sleep until a good part of the room ahead
