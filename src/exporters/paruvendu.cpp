@@ -33,6 +33,13 @@ constexpr const char* kEquipmentFields[] = {"EqutInterieur", "EqutExterieur", "E
 
 std::string SlotName(int slot) { return kSlotPrefix + std::to_string(slot); }
 
+// An empty slot as the document is written, with a start and an end tag, and as the
+// rewritten markup carries it, an empty-element tag.
+TextReplacement EmptySlotAsOneTag(int slot) {
+  const std::string name = SlotName(slot);
+  return {"<" + name + "></" + name + ">", "<" + name + "/>"};
+}
+
 void RewriteVehicle(Run& run, IXMLCursor& main, IXMLCursor& record, std::string_view target,
                     bool expand_equipment) {
   ++run.state.vehicle_count;
@@ -72,10 +79,7 @@ std::string RewriteMarkup(std::string text) {
   // is a whole tag, or an empty slot's pair of tags, so no two matches can overlap, and no
   // renamed tag is one of the patterns, so no renaming can make or break another's match.
   std::vector<TextReplacement> renamings;
-  for (int slot = 1; slot <= kPhotoSlots; ++slot) {
-    const std::string name = SlotName(slot);
-    renamings.push_back({"<" + name + "></" + name + ">", "<" + name + "/>"});
-  }
+  for (int slot = 1; slot <= kPhotoSlots; ++slot) renamings.push_back(EmptySlotAsOneTag(slot));
   for (int slot = 1; slot <= kPhotoSlots; ++slot)
     renamings.push_back({"</" + SlotName(slot) + ">", "</Photo>"});
   for (int slot = 1; slot <= kPhotoSlots; ++slot) {
@@ -101,8 +105,8 @@ std::string RewriteMarkup(std::string text) {
 std::string SavedForm(std::string text) {
   std::vector<TextReplacement> empty_slots;
   for (int slot = 1; slot <= kPhotoSlots; ++slot) {
-    const std::string name = SlotName(slot);
-    empty_slots.push_back({"<" + name + "/>", "<" + name + "></" + name + ">"});
+    const TextReplacement one_tag = EmptySlotAsOneTag(slot);
+    empty_slots.push_back({one_tag.to, one_tag.from});
   }
   MarkupRewrite markup(std::move(text));
   markup.ReplaceEachIgnoringCase(empty_slots);
