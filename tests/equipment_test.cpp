@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "platform/text.h"
 #include "support/temp_tree.h"
 #include "transforms/equipment.h"
+#include "xml/stock_document.h"
 #include "xml/xml_cursor.h"
 
 namespace listelo {
@@ -32,6 +34,63 @@ TEST(ExpandEquipmentTest, CodesBecomeLabels) {
   // Any cursor of the document serves, the root included.
   EXPECT_EQ(ExpandEquipment(*root, ";GPS;"), "Navigation GPS intégrée");
   EXPECT_THROW(ExpandEquipment(*record, ";X' or '1'='1;"), XmlCursorError);
+}
+
+// The definition as it reads: each code between ";" looked up in turn, and every
+// ";code;" of the text, any letter case, replaced at once, left to right.
+std::string ExpandAsDefined(IXMLCursor& cursor, std::string_view codes) {
+  if (codes.empty()) return {};
+  std::string result(codes);
+  std::string token;
+  for (char c : codes) {
+    if (c != ';') {
+      token += c;
+      continue;
+    }
+    if (!token.empty()) {
+      XmlCursorPtr match = SelectEquipmentLabel(cursor, AnsiUpperCase(token));
+      const std::string label = match->Eof() ? std::string() : match->GetValue("LibelleEquipement");
+      result = AnsiReplaceAllIgnoreCase(result, ";" + token + ";", ";" + label + ";");
+    }
+    token.clear();
+  }
+  if (!result.empty() && result.front() == ';') result.erase(0, 1);
+  if (!result.empty() && result.back() == ';') result.pop_back();
+  return ReplaceAll(result, ";", ", ");
+}
+
+// Labels that interact with other codes: one is another code's name, one holds a ";",
+// one is empty, one is a code of its own with its letter case changed.
+TEST(ExpandEquipmentTest, EveryShortListAsDefined) {
+  testing::TempTree tree;
+  XmlCursorPtr root = CreateXmlCursor(PathMapper(tree.path()));
+  root->LoadXML(
+      "<?xml version=\"1.0\"?><document><LiensEquipementsS>"
+      "<LiensEquipements><AbbrEquip>A</AbbrEquip><LibelleEquipement>B</LibelleEquipement>"
+      "</LiensEquipements>"
+      "<LiensEquipements><AbbrEquip>B</AbbrEquip><LibelleEquipement>Bleu</LibelleEquipement>"
+      "</LiensEquipements>"
+      "<LiensEquipements><AbbrEquip>C</AbbrEquip><LibelleEquipement></LibelleEquipement>"
+      "</LiensEquipements>"
+      "<LiensEquipements><AbbrEquip>\xC9</AbbrEquip><LibelleEquipement>\xE9"
+      "</LibelleEquipement></LiensEquipements>"
+      "<LiensEquipements><AbbrEquip>S</AbbrEquip><LibelleEquipement>x;A;y</LibelleEquipement>"
+      "</LiensEquipements>"
+      "</LiensEquipementsS></document>");
+  const std::vector<std::string> pieces = {";", "A", "a", "B", "C", "\xE9", "S", "Z"};
+  const auto check = [&](const std::string& list) {
+    ASSERT_EQ(ExpandEquipment(*root, list), ExpandAsDefined(*root, list)) << list;
+  };
+  // Every list of up to five pieces: those with S go the way a label with ";" needs.
+  std::vector<std::string> lists = {""};
+  for (int length = 1; length <= 5; ++length) {
+    std::vector<std::string> longer;
+    for (const std::string& list : lists) {
+      for (const std::string& piece : pieces) longer.push_back(list + piece);
+    }
+    for (const std::string& list : longer) check(list);
+    lists = std::move(longer);
+  }
 }
 
 TEST(EquipmentFlagTest, CodeBetweenSemicolonsInTheThreeSpellings) {

@@ -1,26 +1,94 @@
 #include "transforms/equipment.h"
 
+#include <algorithm>
+
 #include "platform/text.h"
 #include "xml/stock_document.h"
 
 namespace listelo {
 
-std::string ExpandEquipment(IXMLCursor& cursor, std::string_view codes) {
-  if (codes.empty()) return {};
-  std::string result(codes);
-  std::string token;
-  for (char c : codes) {
-    if (c != ';') {
-      token += c;
+namespace {
+
+// The codes of a list: what stands before each ";", when not empty.
+std::vector<std::string_view> Codes(std::string_view codes) {
+  std::vector<std::string_view> found;
+  size_t start = 0;
+  for (size_t semicolon = codes.find(';'); semicolon != std::string_view::npos;
+       semicolon = codes.find(';', start)) {
+    if (semicolon > start) found.push_back(codes.substr(start, semicolon - start));
+    start = semicolon + 1;
+  }
+  return found;
+}
+
+// The label of each code in turn, each code looked up once.
+std::vector<std::string> Labels(IXMLCursor& cursor, const std::vector<std::string_view>& codes) {
+  std::vector<std::string> labels;
+  labels.reserve(codes.size());
+  for (size_t i = 0; i < codes.size(); ++i) {
+    size_t seen = 0;
+    while (seen < i && codes[seen] != codes[i]) ++seen;
+    if (seen < i) {
+      labels.push_back(labels[seen]);
       continue;
     }
-    if (!token.empty()) {
-      XmlCursorPtr match = SelectEquipmentLabel(cursor, AnsiUpperCase(token));
-      const std::string label = match->Eof() ? std::string() : match->GetValue("LibelleEquipement");
-      result = AnsiReplaceAllIgnoreCase(result, ";" + token + ";", ";" + label + ";");
-    }
-    token.clear();
+    XmlCursorPtr match = SelectEquipmentLabel(cursor, AnsiUpperCase(codes[i]));
+    labels.push_back(match->Eof() ? std::string() : match->GetValue("LibelleEquipement"));
   }
+  return labels;
+}
+
+// Each ";code;" replaced in the whole text, code after code, as the definition reads.
+std::string ReplaceCodeByCode(std::string_view list, const std::vector<std::string_view>& codes,
+                              const std::vector<std::string>& labels) {
+  std::string result(list);
+  for (size_t i = 0; i < codes.size(); ++i) {
+    const std::string code(codes[i]);
+    result = AnsiReplaceAllIgnoreCase(result, ";" + code + ";", ";" + labels[i] + ";");
+  }
+  return result;
+}
+
+// The same without searching the text again for every code, when no label holds a ";":
+// the ";" then stay where they are, and the text is the pieces between them. A code's
+// pass replaces each inner piece equal to it (any letter case), except the piece right
+// after one it has just replaced, whose leading ";" that match took.
+std::string ReplacePieceByPiece(std::string_view list, const std::vector<std::string_view>& codes,
+                                const std::vector<std::string>& labels) {
+  std::vector<std::string_view> pieces;
+  size_t start = 0;
+  for (size_t semicolon = list.find(';'); semicolon != std::string_view::npos;
+       semicolon = list.find(';', start)) {
+    pieces.push_back(list.substr(start, semicolon - start));
+    start = semicolon + 1;
+  }
+  pieces.push_back(list.substr(start));
+  for (size_t i = 0; i < codes.size(); ++i) {
+    for (size_t k = 1; k + 1 < pieces.size(); ++k) {
+      if (AnsiSameText(pieces[k], codes[i])) {
+        pieces[k] = labels[i];
+        ++k;
+      }
+    }
+  }
+  std::string result;
+  for (size_t k = 0; k < pieces.size(); ++k) {
+    if (k > 0) result += ';';
+    result += pieces[k];
+  }
+  return result;
+}
+
+}  // namespace
+
+std::string ExpandEquipment(IXMLCursor& cursor, std::string_view codes) {
+  if (codes.empty()) return {};
+  const std::vector<std::string_view> found = Codes(codes);
+  const std::vector<std::string> labels = Labels(cursor, found);
+  const bool label_with_semicolon = std::any_of(
+      labels.begin(), labels.end(), [](const auto& l) { return l.find(';') != std::string::npos; });
+  std::string result = label_with_semicolon ? ReplaceCodeByCode(codes, found, labels)
+                                            : ReplacePieceByPiece(codes, found, labels);
   if (!result.empty() && result.front() == ';') result.erase(0, 1);
   if (!result.empty() && result.back() == ';') result.pop_back();
   std::string out;
