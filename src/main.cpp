@@ -6,6 +6,7 @@
 #include "app/headless.h"
 #include "app/options.h"
 #include "platform/host.h"
+#include "platform/memory.h"
 #include "platform/text.h"
 
 #ifdef LISTELO_HAVE_WINDOW
@@ -13,6 +14,7 @@
 #endif
 
 int main(int argc, char** argv) {
+  listelo::GrowHeapInLargeSteps();
   listelo::ProcessEnvironment environment;
   listelo::SystemClock clock;
   listelo::Host host{environment, clock, listelo::RunningExecutablePath()};

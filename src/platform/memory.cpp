@@ -8,6 +8,13 @@
 
 namespace listelo {
 
+void GrowHeapInLargeSteps() {
+#if defined(__GLIBC__)
+  constexpr int kHeapStep = 16 << 20;
+  mallopt(M_TOP_PAD, kHeapStep);
+#endif
+}
+
 void ReturnFreedMemory() {
 #if defined(__GLIBC__)
   malloc_trim(0);
