@@ -338,18 +338,36 @@ TEST_F(XmlCursorTest, SavingToEachFileWritesThemInTurn) {
 TEST_F(XmlCursorTest, SavingMarkupWritesWhatSavingItsReloadedDocumentWould) {
   XmlCursorPtr stock = LoadStock();
   XmlCursorPtr records = stock->Select("/document/DataVOS/DataVO");
-  records->SetValue("Marque", "Line one\r\nline two & <three> \"four\" \t'five' Œ€’ \x81");
-  records->SetAttribute("note", "a\tb\nc \"d\" <e> & f");
+  records->SetValue("Marque", "Line one\r\nline two & <three> \"four\" \t'five' Œ€’ \x81 ¤½");
+  records->SetAttribute("note", "a\tb\nc \"d\" <e> & f é’€");
+  records->SetValueAsCDATA("Texte", "brut ’€¤ & <x>");
   records->AppendChild("Vide", "");
   std::string big = "<document>";
   for (int i = 0; i < 60'000; ++i)
     big += "<DataVO><Texte>ligne é " + std::to_string(i) + "</Texte></DataVO>";
   big += "</document>";
+  const std::string plain = "<?xml version=\"1.0\"?>";
+  const auto declaring = [&](const std::string& markup, const std::string& declaration) {
+    return declaration + markup.substr(plain.size());
+  };
+  const std::string edited = stock->XML() + "<!-- note ’€¤ -->\n";
+  // A document read without a declared encoding writes its attributes' accented letters
+  // as hexadecimal references, which a document declaring one would not write again.
+  XmlCursorPtr built = NewCursor()->AppendChild("document", "é");
+  built->SetAttribute("a", "é’");
+  const std::string undeclared = built->XML();
+  ASSERT_THAT(undeclared, HasSubstr("&#x"));
   const std::string markups[] = {
       stock->XML(),
       AnsiReplaceAllIgnoreCase(AnsiReplaceAllIgnoreCase(stock->XML(), "<Marque>", "<marque>"),
                                "</Marque>", "</marque>"),
       FromText(big)->XML(),
+      declaring(edited, "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>"),
+      declaring(edited, "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>"),
+      declaring(edited, "<?xml version=\"1.0\" encoding='windows-1252' standalone=\"yes\"?>"),
+      declaring(edited, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"),
+      declaring(undeclared, "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>"),
+      declaring(FromText(big)->XML(), "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>"),
   };
   for (const std::string& markup : markups) {
     SCOPED_TRACE(markup.substr(0, 80));
@@ -358,6 +376,10 @@ TEST_F(XmlCursorTest, SavingMarkupWritesWhatSavingItsReloadedDocumentWould) {
     EXPECT_EQ(ReadFile(tree_ / "c/out/markup.xml"), ReadFile(tree_ / "c/out/reloaded.xml"));
   }
   EXPECT_GT(fs::file_size(tree_ / "c/out/markup.xml"), 2u << 20);
+  // An encoding the library lacks fails as saving the reloaded document fails.
+  const std::string unknown = declaring(edited, "<?xml version=\"1.0\" encoding=\"X-NONE\"?>");
+  EXPECT_EQ(ErrorOf([&] { NewCursor()->SaveMarkup("c:\\out\\unknown.xml", unknown); }),
+            ErrorOf([&] { FromText(unknown)->Save("c:\\out\\unknown.xml"); }));
 }
 
 // A field of megabytes ends up in expressions and rewritten texts; the message that quotes

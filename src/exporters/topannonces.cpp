@@ -313,11 +313,13 @@ void ExportTopAnnonces(Run& run) {
   RewriteVocabulary(markup);
   run.WriteLog("Result : ", markup.text());
   run.WriteLog("Après Remplacements");
-  main->LoadXML(markup.text());
+  // Markup that does not read back ends the run here, as reloading it would; markup that
+  // does is written as its reloaded document would be saved, in the encoding it declares.
+  main->CheckXML(markup.text());
   run.WriteLog("Avant Enregistrement");
-  // The result file and its dated copy are the same bytes, serialised once and written
-  // to both as it goes.
-  main->SaveToEach({files.result_file, DatedCopy(run, files)});
+  // The result file and its dated copy are the same bytes, written to both as they are
+  // made.
+  main->SaveMarkupToEach({files.result_file, DatedCopy(run, files)}, markup.text());
 
   PackAndDeliver(run, files);
   FinishRun(run);

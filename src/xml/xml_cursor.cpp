@@ -476,14 +476,15 @@ class TXMLCursor final : public IXMLCursor {
 
   void SaveMarkupToEach(const std::vector<std::string>& file_names,
                         std::string_view markup) override {
-    // Turned into UTF-8 and written a megabyte at a time.
-    constexpr size_t kMarkupPiece = size_t{1} << 20;
+    // Markup the serialiser would not give back as it stands is read back and saved.
+    std::shared_ptr<Tree> reloaded;
+    if (!xml_internal::MarkupWritesAsSaved(markup))
+      reloaded = xml_internal::Parse(markup, "", true);
     WriteFiles(file_names, [&](const xml_internal::ByteSink& write) {
-      std::string piece;
-      for (size_t at = 0; at < markup.size(); at += kMarkupPiece) {
-        piece.clear();
-        AppendAnsiAsUtf8(piece, markup.substr(at, kMarkupPiece));
-        write(piece);
+      if (reloaded) {
+        reloaded->WriteFileBytes(write);
+      } else {
+        xml_internal::WriteMarkupAsSaved(markup, write);
       }
     });
   }

@@ -111,9 +111,11 @@ class IXMLCursor {
   // Writes a snapshot as Save writes the document (nothing without a document).
   virtual void Save(std::string_view file_name, const Snapshot& snapshot) = 0;
   // Writes what Save would write after LoadXML(markup), without parsing the markup: for
-  // text that XML() gave (its declaration names no encoding), or such text whose tags
-  // were renamed or cut whole, which the parser and the serialiser give back unchanged.
-  // The file is then the markup in UTF-8. Works with or without a document.
+  // text that XML() gave, or such text whose tags were renamed or cut whole, which the
+  // parser and the serialiser give back unchanged. The file is the markup in the encoding
+  // its declaration names (UTF-8 without one), characters outside it as character
+  // references. Markup the serialiser would not give back as it stands (see
+  // MarkupWritesAsSaved) is parsed and saved. Works with or without a document.
   virtual void SaveMarkup(std::string_view file_name, std::string_view markup) = 0;
   // The same markup written to several files as it is converted, as SaveToEach writes.
   virtual void SaveMarkupToEach(const std::vector<std::string>& file_names,

@@ -499,6 +499,75 @@ DocHandle ReadText(std::string_view bytes, const std::string& url_ansi, bool ans
 
 }  // namespace
 
+namespace {
+
+struct OutputBufferClose {
+  void operator()(xmlOutputBuffer* buffer) const { xmlOutputBufferClose(buffer); }
+};
+
+// The markup after its declaration, turned into UTF-8 a megabyte at a time and handed on.
+template <typename Write>
+void ForEachUtf8Piece(std::string_view markup, Write write) {
+  constexpr size_t kMarkupPiece = size_t{1} << 20;
+  std::string piece;
+  for (size_t at = 0; at < markup.size(); at += kMarkupPiece) {
+    piece.clear();
+    AppendAnsiAsUtf8(piece, markup.substr(at, kMarkupPiece));
+    write(piece);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The encoding the markup's content is written in; empty for UTF-8.
+std::string MarkupEncoding(std::string_view declaration) {
+  const std::string encoding = DeclaredEncoding(declaration);
+  return AnsiUpperCase(encoding) == "UTF-8" ? std::string() : encoding;
+}
+
+}  // namespace
+
+bool MarkupWritesAsSaved(std::string_view markup) {
+  const std::string declaration = LeadingDeclaration(markup);
+  const std::string encoding = MarkupEncoding(declaration);
+  if (encoding.empty()) return true;
+  if (markup.substr(0, declaration.size()) != declaration || !AsciiCompatible(encoding) ||
+      markup.find("&#x") != std::string_view::npos) {
+    return false;
+  }
+  xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(encoding.c_str());
+  if (handler == nullptr) return false;
+  xmlCharEncCloseFunc(handler);
+  return true;
+}
+
+void WriteMarkupAsSaved(std::string_view markup, const ByteSink& sink) {
+  const std::string declaration = LeadingDeclaration(markup);
+  const std::string encoding = MarkupEncoding(declaration);
+  if (encoding.empty()) {
+    ForEachUtf8Piece(markup, [&](const std::string& piece) { sink(piece); });
+    return;
+  }
+  xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(encoding.c_str());
+  if (handler == nullptr) throw XmlCursorError("Unsupported encoding " + encoding);
+  SaveOutput out(&sink);
+  out.Append(declaration);
+  std::unique_ptr<xmlOutputBuffer, OutputBufferClose> buffer(
+      xmlOutputBufferCreateIO(AppendToOutput, nullptr, &out, handler));
+  if (!buffer) throw XmlCursorError("Out of memory");
+  bool written = true;
+  ForEachUtf8Piece(markup.substr(declaration.size()), [&](const std::string& piece) {
+    written = written &&
+              xmlOutputBufferWrite(buffer.get(), static_cast<int>(piece.size()), piece.data()) >= 0;
+  });
+  const bool closed = xmlOutputBufferClose(buffer.release()) >= 0;
+  out.RaiseKept();
+  if (!written || !closed) throw XmlCursorError("Out of memory");
+  out.Flush();
+}
+
 std::shared_ptr<Tree> Parse(std::string_view bytes, const std::string& url_ansi, bool ansi_text) {
   DocHandle doc = ReadText(bytes, url_ansi, ansi_text, Reading::kTree);
   return std::make_shared<Tree>(std::move(doc), LeadingDeclaration(bytes), bytes.size());

@@ -140,6 +140,19 @@ std::shared_ptr<Tree> ParseFile(const std::filesystem::path& host, const std::st
 // Raises what Parse raises for `bytes`, without building a tree.
 void CheckWellFormed(std::string_view bytes, const std::string& url_ansi, bool ansi_text);
 
+// Writes Windows-1252 markup as Save writes the document that Parse(markup, "", true)
+// gives, without parsing it: for markup that XML() gave, or such markup whose tags were
+// renamed or cut whole, which the parser and the serialiser give back unchanged. The
+// declaration goes out as written, the content in the encoding it names (UTF-8 without
+// one), turned into it by the library's own encoder: characters outside it become the
+// character references the serialiser writes.
+void WriteMarkupAsSaved(std::string_view markup, const ByteSink& sink);
+// Whether WriteMarkupAsSaved gives what saving the parsed markup gives. Not for an encoding
+// the library lacks or that is not ASCII-compatible, nor for markup with hexadecimal
+// character references, which the serialiser writes only in a document that declares no
+// encoding, and would not write again once the markup declares one.
+bool MarkupWritesAsSaved(std::string_view markup);
+
 // At most kExcerptLimit characters of a text an error message quotes (an expression
 // built from a record's field, the library's reason), then how many were left out: a
 // field of megabytes must not become a message of megabytes in the log and the output.
