@@ -332,6 +332,30 @@ TEST_F(XmlCursorTest, SavingToEachFileWritesThemInTurn) {
   EXPECT_EQ(names, (std::set<std::string>{"a.xml", "c.xml", "sub"}));
 }
 
+// A check made while the files are written (the markup read back) stops them before they
+// take their names: the files stay as they were, and nothing is left beside them.
+TEST_F(XmlCursorTest, SavingMarkupStopsBeforeNamingWhenTheLastStepFails) {
+  WriteFile(tree_ / "c/out/a.xml", "old a");
+  const std::string markup = "<?xml version=\"1.0\"?>\n<document>new</document>\n";
+  EXPECT_EQ(ErrorOf([&] {
+              NewCursor()->SaveMarkupToEach({"c:\\out\\a.xml", "c:\\out\\b.xml"}, markup,
+                                            [] { throw XmlCursorError("does not read back"); });
+            }),
+            "does not read back");
+  EXPECT_EQ(ReadFile(tree_ / "c/out/a.xml"), "old a");
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(tree_ / "c/out"))
+    names.insert(entry.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{"a.xml"}));
+  bool ran = false;
+  NewCursor()->SaveMarkupToEach({"c:\\out\\a.xml"}, markup, [&] {
+    ran = true;
+    EXPECT_EQ(ReadFile(tree_ / "c/out/a.xml"), "old a");
+  });
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(ReadFile(tree_ / "c/out/a.xml"), markup);
+}
+
 // The exporters write the copy of a rewritten markup without parsing it again: the file
 // must hold what loading the markup and saving it would, whatever the text holds. A
 // document of some megabytes is written in several pieces both ways.

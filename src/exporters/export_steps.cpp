@@ -303,4 +303,10 @@ void BackgroundSnapshot::Save(std::string_view file_name) {
   document_->Save(file_name, snapshot_.get());
 }
 
+BackgroundMarkupCheck::BackgroundMarkupCheck(XmlCursorPtr cursor, std::string_view markup)
+    : done_(std::async(std::launch::async,
+                       [cursor = std::move(cursor), markup] { cursor->CheckXML(markup); })) {}
+
+void BackgroundMarkupCheck::Wait() { done_.get(); }
+
 }  // namespace listelo

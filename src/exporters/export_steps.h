@@ -158,4 +158,18 @@ class BackgroundSnapshot {
   std::future<IXMLCursor::Snapshot> snapshot_;
 };
 
+// CheckXML of a rewritten markup, made on a second thread while the run goes on with
+// steps whose effects reading the markup back would not have stopped (logging it) or that
+// change nothing outside the run (rewriting a copy). The markup must stay unchanged until
+// Wait, which raises what CheckXML would have raised. A run that ends before Wait drops
+// the check.
+class BackgroundMarkupCheck {
+ public:
+  BackgroundMarkupCheck(XmlCursorPtr cursor, std::string_view markup);
+  void Wait();
+
+ private:
+  std::future<void> done_;
+};
+
 }  // namespace listelo

@@ -102,27 +102,15 @@ std::string RewriteMarkup(std::string text) {
 // empty-element tags are saved with a start and an end tag, as every empty element is.
 // Nothing else in the markup is an empty-element tag ("/>" stands in no text or
 // attribute value, where ">" is always written "&gt;").
-std::string SavedForm(std::string text) {
+std::string SavedForm(std::string_view text) {
   std::vector<TextReplacement> empty_slots;
   for (int slot = 1; slot <= kPhotoSlots; ++slot) {
     const TextReplacement one_tag = EmptySlotAsOneTag(slot);
     empty_slots.push_back({one_tag.to, one_tag.from});
   }
-  MarkupRewrite markup(std::move(text));
-  markup.ReplaceEachIgnoringCase(empty_slots);
-  return std::move(markup.text());
-}
-
-// The rewritten markup is logged whole and checked to read back as a document; the
-// tree goes as the markup is made, and the markup is saved as the document it reads back
-// as, without building that document: a large stock is never held as a tree and as
-// markup at once.
-std::string RewrittenMarkup(Run& run, IXMLCursor& main) {
-  std::string text = RewriteMarkup(main.TakeXML(IXMLCursor::FreedMemory::kReturned));
-  run.WriteLog("Result : ", text);
-  run.WriteLog("Après Replacements");
-  main.CheckXML(text);
-  return text;
+  std::string saved;
+  AnsiReplaceEachIgnoreCase(text, empty_slots, saved);
+  return saved;
 }
 
 }  // namespace
@@ -141,14 +129,24 @@ void ExportParuVendu(Run& run, std::string_view target) {
   });
   ForEachPhoto(run, *main, [&](IXMLCursor& photo) { AttachPhoto(run, *main, photo); });
   RemoveAuxiliarySections(run, *main);
-  std::string markup = RewrittenMarkup(run, *main);
-  run.WriteLog("Avant Enregistrement");
+  // The tree goes as the markup is made: a large stock is never held as a tree and as
+  // markup at once.
+  const std::string markup = RewriteMarkup(main->TakeXML(IXMLCursor::FreedMemory::kReturned));
+  // The markup is read back on a second thread while it is logged whole and saved:
+  // markup that does not read back ends the run before "Avant Enregistrement" and before
+  // the files take their names, as reloading it would.
+  BackgroundMarkupCheck reads_back(main, markup);
+  run.WriteLog("Result : ", markup);
+  run.WriteLog("Après Replacements");
   // The dated copy and the file to send hold the same bytes, written to both as they are
-  // made.
+  // made, as the document the markup reads back as would be saved.
   const std::string dated_copy = export_folder + "\\" + run.FormatNow("yyyymmddhhnn") + ".xml";
   const std::string upload_file =
       export_folder + "\\DorvaneDatasVO-" + run.FormatNow("yyyymmdd") + ".xml";
-  main->SaveMarkupToEach({dated_copy, upload_file}, SavedForm(std::move(markup)));
+  main->SaveMarkupToEach({dated_copy, upload_file}, SavedForm(markup), [&] {
+    reads_back.Wait();
+    run.WriteLog("Avant Enregistrement");
+  });
 
   std::error_code ec;
   std::filesystem::remove(

@@ -307,19 +307,26 @@ void ExportTopAnnonces(Run& run) {
   MarkupRewrite markup(main->TakeXML(IXMLCursor::FreedMemory::kKeptForReuse));
   SaveDatedCopyOfMarkup(run, *main, markup.text(), files);
   RewritePhotoSlots(markup);
-  // Markup whose photo slots do not read back ends the run here, as reloading it would.
-  main->CheckXML(markup.text());
-  SaveDatedCopyOfMarkup(run, *main, markup.text(), files);
-  RewriteVocabulary(markup);
+  {
+    // Markup whose photo slots do not read back ends the run here, as reloading it would,
+    // before the dated copy takes it. It is read back while the vocabulary is rewritten.
+    const std::string with_photo_lists = markup.text();
+    BackgroundMarkupCheck photo_lists_read_back(main, with_photo_lists);
+    RewriteVocabulary(markup);
+    photo_lists_read_back.Wait();
+    SaveDatedCopyOfMarkup(run, *main, with_photo_lists, files);
+  }
+  // The same for the final markup, read back while it is logged and saved, before
+  // "Avant Enregistrement" and before the files take their names. Markup that reads back
+  // is written as its reloaded document would be saved, in the encoding it declares: the
+  // result file and its dated copy, the same bytes written to both as they are made.
+  BackgroundMarkupCheck reads_back(main, markup.text());
   run.WriteLog("Result : ", markup.text());
   run.WriteLog("Après Remplacements");
-  // Markup that does not read back ends the run here, as reloading it would; markup that
-  // does is written as its reloaded document would be saved, in the encoding it declares.
-  main->CheckXML(markup.text());
-  run.WriteLog("Avant Enregistrement");
-  // The result file and its dated copy are the same bytes, written to both as they are
-  // made.
-  main->SaveMarkupToEach({files.result_file, DatedCopy(run, files)}, markup.text());
+  main->SaveMarkupToEach({files.result_file, DatedCopy(run, files)}, markup.text(), [&] {
+    reads_back.Wait();
+    run.WriteLog("Avant Enregistrement");
+  });
 
   PackAndDeliver(run, files);
   FinishRun(run);

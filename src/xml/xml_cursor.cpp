@@ -474,19 +474,23 @@ class TXMLCursor final : public IXMLCursor {
     SaveMarkupToEach({std::string(file_name)}, markup);
   }
 
-  void SaveMarkupToEach(const std::vector<std::string>& file_names,
-                        std::string_view markup) override {
+  using IXMLCursor::SaveMarkupToEach;
+  void SaveMarkupToEach(const std::vector<std::string>& file_names, std::string_view markup,
+                        const std::function<void()>& before_naming) override {
     // Markup the serialiser would not give back as it stands is read back and saved.
     std::shared_ptr<Tree> reloaded;
     if (!xml_internal::MarkupWritesAsSaved(markup))
       reloaded = xml_internal::Parse(markup, "", true);
-    WriteFiles(file_names, [&](const xml_internal::ByteSink& write) {
-      if (reloaded) {
-        reloaded->WriteFileBytes(write);
-      } else {
-        xml_internal::WriteMarkupAsSaved(markup, write);
-      }
-    });
+    WriteFiles(
+        file_names,
+        [&](const xml_internal::ByteSink& write) {
+          if (reloaded) {
+            reloaded->WriteFileBytes(write);
+          } else {
+            xml_internal::WriteMarkupAsSaved(markup, write);
+          }
+        },
+        before_naming);
   }
 
   XmlCursorPtr Select(std::string_view expression) override {
@@ -710,9 +714,11 @@ class TXMLCursor final : public IXMLCursor {
   // creating their folder chains. The files come out as if written one after the other:
   // when one cannot be written, those before it are written all the same, those after it
   // are not touched, and the error that names it is raised; a file not written stays as it
-  // was.
+  // was. `before_naming` runs between the writing and the naming; what it raises comes
+  // first, and no file takes its name.
   void WriteFiles(const std::vector<std::string>& file_names,
-                  const std::function<void(const xml_internal::ByteSink&)>& produce) const {
+                  const std::function<void(const xml_internal::ByteSink&)>& produce,
+                  const std::function<void()>& before_naming = nullptr) const {
     std::vector<std::unique_ptr<AtomicFileWriter>> files;
     std::optional<XmlCursorError> failure;
     // The first file that fails ends the list of those still written.
@@ -738,6 +744,7 @@ class TXMLCursor final : public IXMLCursor {
         }
       }
     });
+    if (before_naming) before_naming();
     for (size_t k = 0; k < files.size(); ++k) {
       try {
         files[k]->Commit();

@@ -21,6 +21,7 @@
 
 #include <libxml/tree.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -83,7 +84,8 @@ class IXMLCursor {
   virtual void LoadXML(std::string_view text) = 0;
   // Raises what LoadXML(text) would raise, without building the document: markup that
   // an exporter writes as it is can be checked to read back, at the cost of a read that
-  // keeps nothing. The cursor and its document stay as they are.
+  // keeps nothing. The cursor and its document stay as they are, untouched: another
+  // thread may make the check while this one goes on with them.
   virtual void CheckXML(std::string_view text) = 0;
   // Lets go of the document, as LoadXML does before it parses: a caller that has taken
   // the document's markup to rewrite it and read it back frees the old form first.
@@ -118,8 +120,13 @@ class IXMLCursor {
   // MarkupWritesAsSaved) is parsed and saved. Works with or without a document.
   virtual void SaveMarkup(std::string_view file_name, std::string_view markup) = 0;
   // The same markup written to several files as it is converted, as SaveToEach writes.
-  virtual void SaveMarkupToEach(const std::vector<std::string>& file_names,
-                                std::string_view markup) = 0;
+  void SaveMarkupToEach(const std::vector<std::string>& file_names, std::string_view markup) {
+    SaveMarkupToEach(file_names, markup, nullptr);
+  }
+  // The same, `before_naming` run once the files are written and before they take their
+  // names: what it raises leaves every file as it was.
+  virtual void SaveMarkupToEach(const std::vector<std::string>& file_names, std::string_view markup,
+                                const std::function<void()>& before_naming) = 0;
   // Cursor over the nodes selected from the current node; "*" gives the live child
   // list, an expression starting with "/" searches the whole document.
   virtual XmlCursorPtr Select(std::string_view expression) = 0;

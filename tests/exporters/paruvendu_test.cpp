@@ -118,6 +118,30 @@ TEST_F(ParuVenduRunTest, ClosingLinesTellThatPhotosDidNotReachTheImageServer) {
   EXPECT_TRUE(MemoHas(f_.window().MemoLines(), "Pb Envoi : v11-2.jpg - 552 Disk quota exceeded."));
 }
 
+// Markup that does not read back (a photo slot whose start tag has an attribute is not
+// renamed, its end tag is) ends the run where reloading it would: after it is logged,
+// before "Avant Enregistrement", and before either file is written.
+TEST_F(ParuVenduRunTest, MarkupThatDoesNotReadBackEndsTheRunBeforeAnyFile) {
+  const fs::path source = f_.HostPath("c:\\projects\\Quarno\\data\\Listelo\\ExpDatasPARUVENDU.xml");
+  std::string stock = ReadFile(source);
+  stock.replace(stock.find("<NomPhoto1/>"), 12, "<NomPhoto1 n=\"1\"/>");
+  WriteFile(source, stock);
+  std::string error;
+  try {
+    StartExport(f_.run(), "PARUVENDU");
+  } catch (const RunError& e) {
+    error = e.what();
+  }
+  EXPECT_NE(error.find("mismatch"), std::string::npos) << error;
+  const auto memo = f_.window().MemoLines();
+  EXPECT_TRUE(MemoHas(memo, "Après Replacements"));
+  EXPECT_FALSE(MemoHas(memo, "Avant Enregistrement"));
+  for (const auto& e : fs::directory_iterator(f_.HostPath("c:\\windows\\TEMP\\Listelo"))) {
+    EXPECT_EQ(e.path().filename(), "history.jsonl");
+  }
+  EXPECT_TRUE(FtpServer::Shared().Commands(gateway_.user).empty());
+}
+
 TEST_F(ParuVenduRunTest, ASourceThatIsNoStockDocumentEndsTheRunBeforeAnyOutput) {
   WriteFile(f_.HostPath("c:\\projects\\Quarno\\data\\Listelo\\ExpDatasPARUVENDU.xml"),
             "<html><head><title>502 Bad Gateway</title></head><body/></html>");
