@@ -2,6 +2,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "transforms/markup.h"
 
@@ -113,6 +114,38 @@ TEST(RemoveSpansTest, SameResultOnLongMarkup) {
     ASSERT_TRUE(PlainRemoveSpans(text, "<RefSite>", "</RefSite>", "", 100000, plain));
     ASSERT_EQ(RemoveSpans(text, "<RefSite>", "</RefSite>", ""), plain) << text;
   }
+}
+
+// Several pairs cut in one scan give what cutting them in turn gives: on texts made of
+// their markers, pieces of them and elements nested in one another, and on well-formed
+// records, where the scan is what runs.
+TEST(RemoveSpansInTurnTest, SameResultAsCuttingEachPairInTurn) {
+  const std::vector<SpanMarkers> pairs = {
+      {"<a>", "</a>"}, {"<b>", "</b>"}, {"<ab ", "</ab>"}, {"<c>", "</c>"}};
+  const auto in_turn = [&](std::string text) {
+    for (const SpanMarkers& pair : pairs) text = RemoveSpans(text, pair.start, pair.end, "");
+    return text;
+  };
+  std::mt19937 random(15);
+  const char* pieces[] = {"<a>", "</a>", "<b>", "</b>", "<ab ", "</ab>", "<c>", "</c>",
+                          "<",   "a>",   "</",  "b",    "x",    "<d>",   "</d>"};
+  std::uniform_int_distribution<size_t> pick(0, std::size(pieces) - 1);
+  std::uniform_int_distribution<int> length(0, 24);
+  std::string out;
+  for (int i = 0; i < 100000; ++i) {
+    std::string text;
+    for (int k = length(random); k > 0; --k) text += pieces[pick(random)];
+    RemoveSpansInTurn(text, pairs, out);
+    ASSERT_EQ(out, in_turn(text)) << text;
+  }
+  std::string records;
+  for (int i = 0; i < 2000; ++i) {
+    records += "<r><a>" + std::to_string(i) + "</a><d>x</d><b></b><ab n=\"1\">y</ab>";
+    records += i % 7 == 0 ? "<c>z" : "<c>z</c>";
+    records += "</r>";
+  }
+  RemoveSpansInTurn(records, pairs, out);
+  EXPECT_EQ(out, in_turn(records));
 }
 
 // One vehicle record as the cursor writes it, optionally without its last photo element.

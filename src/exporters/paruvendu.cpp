@@ -90,11 +90,14 @@ std::string RewriteMarkup(std::string text) {
   renamings.push_back({"</idNVO>", "</id-VO>"});
   MarkupRewrite markup(std::move(text));
   markup.ReplaceEachIgnoringCase(renamings);
-  static constexpr std::pair<const char*, const char*> kSpans[] = {
-      {"<InfosSRS ", "</InfosSRS>"},   {"<idVO>", "</idVO>"},        {"<TypeVO>", "</TypeVO>"},
-      {"<InfoVille>", "</InfoVille>"}, {"<RefSite>", "</RefSite>"},  {"<RefExpo>", "</RefExpo>"},
-      {"<id_Track>", "</id_Track>"},   {"<RefVille>", "</RefVille>"}};
-  for (const auto& [start, end] : kSpans) markup.RemoveSpans(start, end);
+  markup.RemoveSpansInTurn({{"<InfosSRS ", "</InfosSRS>"},
+                            {"<idVO>", "</idVO>"},
+                            {"<TypeVO>", "</TypeVO>"},
+                            {"<InfoVille>", "</InfoVille>"},
+                            {"<RefSite>", "</RefSite>"},
+                            {"<RefExpo>", "</RefExpo>"},
+                            {"<id_Track>", "</id_Track>"},
+                            {"<RefVille>", "</RefVille>"}});
   return std::move(markup.text());
 }
 

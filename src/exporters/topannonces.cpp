@@ -262,9 +262,11 @@ void RewriteVocabulary(MarkupRewrite& markup) {
        {"<document>", ""},
        {"</document>", ""},
        {"<?xml version=\"1.0\"?>", "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>"}});
-  for (const char* field : {"idVO", "TypeVO", "InfoVille", "RefSite", "RefExpo"}) {
-    markup.RemoveSpans("<" + std::string(field) + ">", "</" + std::string(field) + ">");
-  }
+  markup.RemoveSpansInTurn({{"<idVO>", "</idVO>"},
+                            {"<TypeVO>", "</TypeVO>"},
+                            {"<InfoVille>", "</InfoVille>"},
+                            {"<RefSite>", "</RefSite>"},
+                            {"<RefExpo>", "</RefExpo>"}});
 }
 
 // A stock without a vehicle section has no vehicle: it gets an empty one, so that the

@@ -148,6 +148,105 @@ std::string RemoveSpansInRecords(std::string_view text, std::string_view start_m
   return out;
 }
 
+namespace {
+
+// Whether `marker` occurs in `text` where it overlaps [from, to).
+bool OverlapsRange(std::string_view text, std::string_view marker, size_t from, size_t to) {
+  const size_t first = from - std::min(from, marker.size() - 1);
+  const std::string_view reach = text.substr(0, std::min(text.size(), to + marker.size() - 1));
+  const size_t hit = reach.find(marker, first);
+  return hit != std::string_view::npos && hit < to;
+}
+
+// Whether `marker` would run across the join of `before` and `after`.
+bool RunsAcross(std::string_view before, std::string_view after, std::string_view marker) {
+  for (size_t in_before = 1; in_before < marker.size(); ++in_before) {
+    if (in_before > before.size() || marker.size() - in_before > after.size()) continue;
+    if (before.substr(before.size() - in_before) == marker.substr(0, in_before) &&
+        after.substr(0, marker.size() - in_before) == marker.substr(in_before)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The one scan of RemoveSpansInTurn; false, with `out` undefined, where it might not give
+// what cutting the pairs in turn gives. The earliest start marker of a pair still cutting
+// is where the passes in turn would cut first, as long as no span holds or crosses another
+// pair's marker and no cut makes a marker of the text around it.
+bool CutInOneScan(std::string_view text, const std::vector<SpanMarkers>& spans, std::string& out) {
+  constexpr size_t kJoinWindow = 64;  // longer than any marker
+  const char lead = spans.front().start.empty() ? '\0' : spans.front().start.front();
+  for (const SpanMarkers& pair : spans) {
+    if (pair.start.empty() || pair.end.empty() || pair.start.front() != lead ||
+        pair.start.size() > kJoinWindow || pair.end.size() > kJoinWindow)
+      return false;
+    for (const SpanMarkers& other : spans) {
+      if (&other != &pair && other.start.substr(0, pair.start.size()) == pair.start) return false;
+    }
+  }
+  std::vector<bool> cutting(spans.size(), true);  // a pass ends at a start without an end
+  out.clear();
+  out.reserve(text.size());
+  size_t copied = 0;  // what lies before is in `out`, or cut
+  for (size_t at = text.find(lead); at != std::string_view::npos; at = text.find(lead, at)) {
+    size_t which = 0;
+    while (which < spans.size() &&
+           !(cutting[which] && text.substr(at, spans[which].start.size()) == spans[which].start))
+      ++which;
+    if (which == spans.size()) {
+      ++at;
+      continue;
+    }
+    const size_t end = text.find(spans[which].end, at);
+    if (end == std::string_view::npos) {
+      cutting[which] = false;
+      ++at;
+      continue;
+    }
+    const size_t stop = end + spans[which].end.size();
+    for (size_t k = 0; k < spans.size(); ++k) {
+      if (k != which && (OverlapsRange(text, spans[k].start, at, stop) ||
+                         OverlapsRange(text, spans[k].end, at, stop)))
+        return false;
+    }
+    out.append(text.substr(copied, at - copied));
+    copied = stop;
+    const std::string_view before =
+        std::string_view(out).substr(out.size() - std::min(out.size(), kJoinWindow));
+    const std::string_view after = text.substr(stop, kJoinWindow);
+    for (const SpanMarkers& pair : spans) {
+      if (RunsAcross(before, after, pair.start) || RunsAcross(before, after, pair.end))
+        return false;
+    }
+    at = stop;
+  }
+  out.append(text.substr(copied));
+  return true;
+}
+
+}  // namespace
+
+void RemoveSpansInTurn(std::string_view text, const std::vector<SpanMarkers>& spans,
+                       std::string& out) {
+  if (spans.empty()) {
+    out.assign(text);
+    return;
+  }
+  if (CutInOneScan(text, spans, out)) return;
+  std::string rest(text);
+  for (const SpanMarkers& pair : spans) {
+    RemoveSpans(rest, pair.start, pair.end, "", out);
+    rest.swap(out);
+  }
+  out.swap(rest);
+}
+
+void MarkupRewrite::RemoveSpansInTurn(const std::vector<SpanMarkers>& spans) {
+  listelo::RemoveSpansInTurn(text_, spans, scratch_);
+  text_.swap(scratch_);
+}
+
 // Each pass writes into the second buffer, which then changes places with the text; a
 // cut or an exact replacement whose marker is not in the text leaves it as it is.
 void MarkupRewrite::ReplaceIgnoringCase(std::string_view from, std::string_view to) {
