@@ -248,11 +248,12 @@ std::string RewriteMarkup(std::string text, bool rad1) {
   // Runs of several elements are cut record by record: a record that lacks the end
   // element keeps its elements instead of losing the records after it.
   std::string_view record_end = kVehicleRecordEnd;
-  static constexpr std::pair<const char*, const char*> kFieldCuts[] = {
-      {"<InfosSRS ", "</InfosSRS>"}, {"<idVO>", "</idVO>"},
-      {"<TypeVO>", "</TypeVO>"},     {"<InfoVille>", "</InfoVille>"},
-      {"<RefVille>", "</RefVille>"}, {"<id_Track>", "</id_Track>"}};
-  for (const auto& [start, end] : kFieldCuts) markup.RemoveSpans(start, end);
+  markup.RemoveSpansInTurn({{"<InfosSRS ", "</InfosSRS>"},
+                            {"<idVO>", "</idVO>"},
+                            {"<TypeVO>", "</TypeVO>"},
+                            {"<InfoVille>", "</InfoVille>"},
+                            {"<RefVille>", "</RefVille>"},
+                            {"<id_Track>", "</id_Track>"}});
   if (rad1) {
     // Unclosed: the company's element may carry attributes.
     markup.RemoveSpansInRecords("<LibelleSociete", "</Ref>", record_end);
@@ -262,8 +263,7 @@ std::string RewriteMarkup(std::string text, bool rad1) {
                                     {"</DataVO>", "</annonces>"}});
     record_end = "</annonces>";
   }
-  markup.RemoveSpans("<RefSite>", "</RefSite>");
-  markup.RemoveSpans("<RefExpo>", "</RefExpo>");
+  markup.RemoveSpansInTurn({{"<RefSite>", "</RefSite>"}, {"<RefExpo>", "</RefExpo>"}});
   markup.RemoveSpansInRecords("<EqutInterieur>", "</InfoComplement>", record_end);
   markup.RemoveSpans("<DataVOS EOF=\"", "RecordName=\"DataVO\">");
   markup.RemoveSpans("<DataVOS EOF=\"", "RecordName=\"DataVO\"/>");
@@ -318,11 +318,17 @@ void ExportRad1(Run& run, std::string_view label) {
   std::string text = main->TakeXML(IXMLCursor::FreedMemory::kKeptForReuse);
   main->SaveMarkup(output_path, text);
   text = RewriteMarkup(std::move(text), settings.rad1);
+  // The markup is read back on a second thread while it is logged and saved: markup that
+  // does not read back ends the run before "Avant Enregistrement" and before the file
+  // takes its name, as reloading it would. Markup that does is written as its reloaded
+  // document would be saved, in the encoding it declares.
+  BackgroundMarkupCheck reads_back(main, text);
   run.WriteLog("Result : ", text);
   run.WriteLog("Après Remplacements");
-  main->LoadXML(text);
-  run.WriteLog("Avant Enregistrement");
-  main->Save(output_path);
+  main->SaveMarkupToEach({output_path}, text, [&] {
+    reads_back.Wait();
+    run.WriteLog("Avant Enregistrement");
+  });
 
   PackAndDeliver(run, output_path, archive);
   FinishRun(run);
