@@ -80,6 +80,20 @@ class NodeList {
     return found;
   }
 
+  // Counts a live list in one walk that ends on its last node: standing on the node just
+  // appended then takes no second walk.
+  void CountToLast() {
+    if (parent_ == nullptr) return;
+    Refresh();
+    length_ = 0;
+    walk_node_ = nullptr;
+    for (xmlNode* n = parent_->children; n != nullptr; n = n->next) {
+      ++length_;
+      walk_node_ = n;
+    }
+    walk_index_ = length_ - 1;
+  }
+
   std::vector<xmlNode*> AllNodes() {
     std::vector<xmlNode*> all;
     for (int i = 0, n = Length(); i < n; ++i) all.push_back(Item(i));
@@ -252,9 +266,7 @@ class TXMLCursor final : public IXMLCursor {
       holder_->tree = tree;
       list_ = NodeList::Children(tree, tree->doc_node());
       First();
-      auto result = Derived(NodeList::Children(tree, tree->doc_node()));
-      result->Last();
-      return result;
+      return StandingOnLast(NodeList::Children(tree, tree->doc_node()));
     }
     if (current_ == nullptr) throw XmlCursorError("TXMLCursor.AppendChild - EOF");
     Tree& tree = NodeTree();
@@ -262,9 +274,7 @@ class TXMLCursor final : public IXMLCursor {
     xmlNode* element = NewElement(tree, name);
     tree.Link(current_, nullptr, element);
     if (!text.empty()) tree.ReplaceText(element, AnsiToUtf8(text));
-    auto result = Derived(NodeList::Children(list_->tree(), current_));
-    result->Last();
-    return result;
+    return StandingOnLast(NodeList::Children(list_->tree(), current_));
   }
 
   void AppendXMLCursor(IXMLCursor& other) override {
@@ -648,6 +658,14 @@ class TXMLCursor final : public IXMLCursor {
   std::vector<xmlNode*> ListNodes() { return list_ ? list_->AllNodes() : std::vector<xmlNode*>(); }
 
  private:
+  // A cursor over a live child list, standing on its last node (the one just appended).
+  std::shared_ptr<TXMLCursor> StandingOnLast(NodeList children) const {
+    children.CountToLast();
+    auto result = Derived(std::move(children));
+    result->Last();
+    return result;
+  }
+
   std::shared_ptr<TXMLCursor> Derived(NodeList list) const {
     auto cursor = std::make_shared<TXMLCursor>(holder_);
     cursor->list_ = std::move(list);

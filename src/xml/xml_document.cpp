@@ -741,7 +741,9 @@ const std::vector<xmlNode*>& Tree::RecordsWithNumber(const std::string& record_p
 
 bool Tree::SubtreeHasIndexedName(xmlNode* node) const {
   if (node == nullptr) return false;
-  if (node->type == XML_ELEMENT_NODE && indexed_names_.count(Chars(node->name)) != 0) return true;
+  if (node->type == XML_ELEMENT_NODE &&
+      indexed_names_.count(std::string_view(Chars(node->name))) != 0)
+    return true;
   if (node->type != XML_ELEMENT_NODE) return false;
   for (xmlNode* child = node->children; child != nullptr; child = child->next) {
     if (SubtreeHasIndexedName(child)) return true;
@@ -753,7 +755,8 @@ void Tree::NoteEdit(xmlNode* parent, xmlNode* subtree) {
   if (indexes_.empty()) return;
   bool changes = SubtreeHasIndexedName(subtree);
   for (xmlNode* n = parent; !changes && n != nullptr; n = n->parent) {
-    changes = n->type == XML_ELEMENT_NODE && field_names_.count(Chars(n->name)) != 0;
+    changes =
+        n->type == XML_ELEMENT_NODE && field_names_.count(std::string_view(Chars(n->name))) != 0;
   }
   if (!changes) return;
   indexes_.clear();

@@ -125,8 +125,10 @@ class Tree {
   std::vector<xmlNode*> detached_;
   uint64_t structure_version_ = 0;
   std::map<std::pair<std::string, std::string>, KeyIndex> indexes_;
-  std::set<std::string> indexed_names_;  // element names of the indexed paths and fields
-  std::set<std::string> field_names_;
+  // Element names of the indexed paths and fields, and of the fields alone; looked up by
+  // the names of nodes at every edit, without copying them.
+  std::set<std::string, std::less<>> indexed_names_;
+  std::set<std::string, std::less<>> field_names_;
 };
 
 // Parses `bytes` into a tree; `url` names the source in messages. With `ansi_text` the
