@@ -315,7 +315,7 @@ void ExportRad1(Run& run, std::string_view label) {
   main->Save(output_path);
   RemoveAuxiliarySections(run, *main);
   // The tree goes as its markup is made: the document is not held twice.
-  std::string text = main->TakeXML(IXMLCursor::FreedMemory::kKeptForReuse);
+  std::string text = main->TakeXML(IXMLCursor::FreedMemory::kReturned);
   main->SaveMarkup(output_path, text);
   text = RewriteMarkup(std::move(text), settings.rad1);
   // The markup is read back on a second thread while it is logged and saved: markup that

@@ -306,7 +306,7 @@ void ExportTopAnnonces(Run& run) {
   SaveDatedCopy(run, *main, files);
   RemoveAuxiliarySections(run, *main);
   // The tree goes as its markup is made: the document is not held twice.
-  MarkupRewrite markup(main->TakeXML(IXMLCursor::FreedMemory::kKeptForReuse));
+  MarkupRewrite markup(main->TakeXML(IXMLCursor::FreedMemory::kReturned));
   SaveDatedCopyOfMarkup(run, *main, markup.text(), files);
   RewritePhotoSlots(markup);
   {
