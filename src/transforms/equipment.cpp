@@ -1,6 +1,7 @@
 #include "transforms/equipment.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/text.h"
 #include "xml/stock_document.h"
@@ -29,7 +30,8 @@ std::vector<std::string> Labels(IXMLCursor& cursor, const std::vector<std::strin
     size_t seen = 0;
     while (seen < i && codes[seen] != codes[i]) ++seen;
     if (seen < i) {
-      labels.push_back(labels[seen]);
+      std::string again = labels[seen];
+      labels.push_back(std::move(again));
       continue;
     }
     XmlCursorPtr match = SelectEquipmentLabel(cursor, AnsiUpperCase(codes[i]));
