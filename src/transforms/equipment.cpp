@@ -10,16 +10,17 @@ namespace listelo {
 
 namespace {
 
-// The codes of a list: what stands before each ";", when not empty.
-std::vector<std::string_view> Codes(std::string_view codes) {
-  std::vector<std::string_view> found;
+// The pieces of a list between its ";", the first before any and the last after all.
+std::vector<std::string_view> Pieces(std::string_view list) {
+  std::vector<std::string_view> pieces;
   size_t start = 0;
-  for (size_t semicolon = codes.find(';'); semicolon != std::string_view::npos;
-       semicolon = codes.find(';', start)) {
-    if (semicolon > start) found.push_back(codes.substr(start, semicolon - start));
+  for (size_t semicolon = list.find(';'); semicolon != std::string_view::npos;
+       semicolon = list.find(';', start)) {
+    pieces.push_back(list.substr(start, semicolon - start));
     start = semicolon + 1;
   }
-  return found;
+  pieces.push_back(list.substr(start));
+  return pieces;
 }
 
 // The label of each code in turn, each code looked up once.
@@ -55,16 +56,9 @@ std::string ReplaceCodeByCode(std::string_view list, const std::vector<std::stri
 // the ";" then stay where they are, and the text is the pieces between them. A code's
 // pass replaces each inner piece equal to it (any letter case), except the piece right
 // after one it has just replaced, whose leading ";" that match took.
-std::string ReplacePieceByPiece(std::string_view list, const std::vector<std::string_view>& codes,
+std::string ReplacePieceByPiece(std::vector<std::string_view> pieces,
+                                const std::vector<std::string_view>& codes,
                                 const std::vector<std::string>& labels) {
-  std::vector<std::string_view> pieces;
-  size_t start = 0;
-  for (size_t semicolon = list.find(';'); semicolon != std::string_view::npos;
-       semicolon = list.find(';', start)) {
-    pieces.push_back(list.substr(start, semicolon - start));
-    start = semicolon + 1;
-  }
-  pieces.push_back(list.substr(start));
   for (size_t i = 0; i < codes.size(); ++i) {
     for (size_t k = 1; k + 1 < pieces.size(); ++k) {
       if (AnsiSameText(pieces[k], codes[i])) {
@@ -85,12 +79,17 @@ std::string ReplacePieceByPiece(std::string_view list, const std::vector<std::st
 
 std::string ExpandEquipment(IXMLCursor& cursor, std::string_view codes) {
   if (codes.empty()) return {};
-  const std::vector<std::string_view> found = Codes(codes);
+  const std::vector<std::string_view> pieces = Pieces(codes);
+  // The codes: the pieces followed by a ";", when not empty.
+  std::vector<std::string_view> found;
+  for (size_t k = 0; k + 1 < pieces.size(); ++k) {
+    if (!pieces[k].empty()) found.push_back(pieces[k]);
+  }
   const std::vector<std::string> labels = Labels(cursor, found);
   const bool label_with_semicolon = std::any_of(
       labels.begin(), labels.end(), [](const auto& l) { return l.find(';') != std::string::npos; });
   std::string result = label_with_semicolon ? ReplaceCodeByCode(codes, found, labels)
-                                            : ReplacePieceByPiece(codes, found, labels);
+                                            : ReplacePieceByPiece(pieces, found, labels);
   if (!result.empty() && result.front() == ';') result.erase(0, 1);
   if (!result.empty() && result.back() == ';') result.pop_back();
   std::string out;
