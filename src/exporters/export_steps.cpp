@@ -309,4 +309,16 @@ BackgroundMarkupCheck::BackgroundMarkupCheck(XmlCursorPtr cursor, std::string_vi
 
 void BackgroundMarkupCheck::Wait() { done_.get(); }
 
+void SaveRewrittenMarkup(Run& run, const XmlCursorPtr& document, std::string_view markup,
+                         std::string_view replacements_done, const std::vector<std::string>& files,
+                         std::string_view saved) {
+  BackgroundMarkupCheck reads_back(document, markup);
+  run.WriteLog("Result : ", markup);
+  run.WriteLog(replacements_done);
+  document->SaveMarkupToEach(files, saved, [&] {
+    reads_back.Wait();
+    run.WriteLog("Avant Enregistrement");
+  });
+}
+
 }  // namespace listelo

@@ -172,4 +172,14 @@ class BackgroundMarkupCheck {
   std::future<void> done_;
 };
 
+// The last steps of an exporter that writes its rewritten markup as the document it reads
+// back as would be saved, without building that document: "Result : " + the markup and
+// `replacements_done` are logged while the markup is read back on a second thread, and
+// `saved` (the markup, or the form its document is saved in) is written to `files`. The
+// files take their names, and "Avant Enregistrement" is logged, only once the markup has
+// read back: markup that does not ends the run where reloading it would.
+void SaveRewrittenMarkup(Run& run, const XmlCursorPtr& document, std::string_view markup,
+                         std::string_view replacements_done, const std::vector<std::string>& files,
+                         std::string_view saved);
+
 }  // namespace listelo

@@ -135,21 +135,13 @@ void ExportParuVendu(Run& run, std::string_view target) {
   // The tree goes as the markup is made: a large stock is never held as a tree and as
   // markup at once.
   const std::string markup = RewriteMarkup(main->TakeXML(IXMLCursor::FreedMemory::kReturned));
-  // The markup is read back on a second thread while it is logged whole and saved:
-  // markup that does not read back ends the run before "Avant Enregistrement" and before
-  // the files take their names, as reloading it would.
-  BackgroundMarkupCheck reads_back(main, markup);
-  run.WriteLog("Result : ", markup);
-  run.WriteLog("Après Replacements");
   // The dated copy and the file to send hold the same bytes, written to both as they are
   // made, as the document the markup reads back as would be saved.
   const std::string dated_copy = export_folder + "\\" + run.FormatNow("yyyymmddhhnn") + ".xml";
   const std::string upload_file =
       export_folder + "\\DorvaneDatasVO-" + run.FormatNow("yyyymmdd") + ".xml";
-  main->SaveMarkupToEach({dated_copy, upload_file}, SavedForm(markup), [&] {
-    reads_back.Wait();
-    run.WriteLog("Avant Enregistrement");
-  });
+  SaveRewrittenMarkup(run, main, markup, "Après Replacements", {dated_copy, upload_file},
+                      SavedForm(markup));
 
   std::error_code ec;
   std::filesystem::remove(

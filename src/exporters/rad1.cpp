@@ -318,17 +318,7 @@ void ExportRad1(Run& run, std::string_view label) {
   std::string text = main->TakeXML(IXMLCursor::FreedMemory::kReturned);
   main->SaveMarkup(output_path, text);
   text = RewriteMarkup(std::move(text), settings.rad1);
-  // The markup is read back on a second thread while it is logged and saved: markup that
-  // does not read back ends the run before "Avant Enregistrement" and before the file
-  // takes its name, as reloading it would. Markup that does is written as its reloaded
-  // document would be saved, in the encoding it declares.
-  BackgroundMarkupCheck reads_back(main, text);
-  run.WriteLog("Result : ", text);
-  run.WriteLog("Après Remplacements");
-  main->SaveMarkupToEach({output_path}, text, [&] {
-    reads_back.Wait();
-    run.WriteLog("Avant Enregistrement");
-  });
+  SaveRewrittenMarkup(run, main, text, "Après Remplacements", {output_path}, text);
 
   PackAndDeliver(run, output_path, archive);
   FinishRun(run);

@@ -318,17 +318,9 @@ void ExportTopAnnonces(Run& run) {
     photo_lists_read_back.Wait();
     SaveDatedCopyOfMarkup(run, *main, with_photo_lists, files);
   }
-  // The same for the final markup, read back while it is logged and saved, before
-  // "Avant Enregistrement" and before the files take their names. Markup that reads back
-  // is written as its reloaded document would be saved, in the encoding it declares: the
-  // result file and its dated copy, the same bytes written to both as they are made.
-  BackgroundMarkupCheck reads_back(main, markup.text());
-  run.WriteLog("Result : ", markup.text());
-  run.WriteLog("Après Remplacements");
-  main->SaveMarkupToEach({files.result_file, DatedCopy(run, files)}, markup.text(), [&] {
-    reads_back.Wait();
-    run.WriteLog("Avant Enregistrement");
-  });
+  // The result file and its dated copy: the same bytes, written to both as they are made.
+  SaveRewrittenMarkup(run, main, markup.text(), "Après Remplacements",
+                      {files.result_file, DatedCopy(run, files)}, markup.text());
 
   PackAndDeliver(run, files);
   FinishRun(run);
