@@ -497,10 +497,6 @@ DocHandle ReadText(std::string_view bytes, const std::string& url_ansi, bool ans
       input, [&] { return std::string(bytes); }, url_ansi, ansi_text, reading);
 }
 
-}  // namespace
-
-namespace {
-
 struct OutputBufferClose {
   void operator()(xmlOutputBuffer* buffer) const { xmlOutputBufferClose(buffer); }
 };
@@ -516,10 +512,6 @@ void ForEachUtf8Piece(std::string_view markup, Write write) {
     write(piece);
   }
 }
-
-}  // namespace
-
-namespace {
 
 // The encoding the markup's content is written in; empty for UTF-8.
 std::string MarkupEncoding(std::string_view declaration) {
