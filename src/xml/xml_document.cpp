@@ -6,12 +6,17 @@
 #include <libxml/xpathInternals.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <span>
+#include <string>
 #include <utility>
 
 #include "platform/c_file.h"
@@ -213,17 +218,38 @@ class SaveOutput {
  public:
   explicit SaveOutput(const ByteSink* sink = nullptr) : sink_(sink) {}
 
-  std::string& bytes() { return bytes_; }
   bool streaming() const { return sink_ != nullptr; }
   void Append(std::string_view bytes) {
     bytes_.append(bytes);
-    if (sink_ != nullptr && bytes_.size() >= kPiece) Flush();
+    if (bytes_.size() < kPiece) return;
+    if (sink_ != nullptr) {
+      Flush();
+    } else {
+      SetPieceAside();
+    }
   }
   // Hands on what is left; nothing without a sink.
   void Flush() {
     if (sink_ == nullptr || bytes_.empty()) return;
     (*sink_)(bytes_);
     bytes_.clear();
+  }
+  // How much was appended, without a sink.
+  size_t size() const { return set_aside_ + bytes_.size(); }
+  // Everything appended, in one string, without a sink. A large output is gathered in
+  // pieces and joined once, into a string of its final size: a string grown by halves
+  // would be copied again at each doubling, each time into fresh memory that the system
+  // clears first, and a document's markup may be twice the size of the text it was read
+  // from.
+  std::string TakeBytes() {
+    if (pieces_.empty()) return std::exchange(bytes_, {});
+    std::string all;
+    all.reserve(size());
+    for (std::string& piece : pieces_) all += std::exchange(piece, {});
+    all += std::exchange(bytes_, {});
+    pieces_.clear();
+    set_aside_ = 0;
+    return all;
   }
   // A failure of the sink inside the library's callback, raised again once the library
   // has returned: an exception must not cross the library's C frames.
@@ -234,8 +260,17 @@ class SaveOutput {
 
  private:
   static constexpr size_t kPiece = size_t{1} << 20;
+
+  void SetPieceAside() {
+    set_aside_ += bytes_.size();
+    pieces_.push_back(std::exchange(bytes_, {}));
+    bytes_.reserve(kPiece + kPiece / 4);
+  }
+
   const ByteSink* sink_;
   std::string bytes_;
+  std::vector<std::string> pieces_;  // without a sink: the full pieces, in order
+  size_t set_aside_ = 0;             // their size
   std::exception_ptr failure_;
 };
 
@@ -291,29 +326,22 @@ std::vector<xmlNode*> TopLevelNodes(xmlDoc* doc) {
   return nodes;
 }
 
-// The whole document after `declaration` and a line end. `size_hint` is the size of the
-// text the document was read from: the output is about as large, and one allocation of
-// that size spares the copies of a string growing by halves (with a sink, the pieces
-// stay small).
+// The whole document after `declaration` and a line end.
 void WriteDocumentText(SaveOutput& out, xmlDoc* doc, std::string_view declaration,
-                       const char* encoding, size_t size_hint, const NodeWriter& write = nullptr) {
-  if (!out.streaming()) out.bytes().reserve(size_hint + size_hint / 8 + declaration.size() + 64);
+                       const char* encoding, const NodeWriter& write = nullptr) {
   out.Append(declaration);
   out.Append("\n");
   AppendSavedNodes(out, TopLevelNodes(doc), encoding, false, true, write);
   out.Flush();
 }
 
-std::string DocumentText(xmlDoc* doc, std::string_view declaration, const char* encoding,
-                         size_t size_hint) {
+std::string DocumentText(xmlDoc* doc, std::string_view declaration, const char* encoding) {
   SaveOutput out;
-  WriteDocumentText(out, doc, declaration, encoding, size_hint);
-  return std::move(out.bytes());
+  WriteDocumentText(out, doc, declaration, encoding);
+  return out.TakeBytes();
 }
 
-std::string DocumentMarkupOf(xmlDoc* doc, size_t size_hint = 0) {
-  return DocumentText(doc, kPlainDeclaration, "UTF-8", size_hint);
-}
+std::string DocumentMarkupOf(xmlDoc* doc) { return DocumentText(doc, kPlainDeclaration, "UTF-8"); }
 
 // The start and end tags of `element` exactly as the library writes them around its
 // children: the element is saved once with its children set aside, and the end tag is
@@ -331,7 +359,7 @@ std::pair<std::string, std::string> SavedTags(xmlNode* element) {
   }
   element->children = first;
   element->last = last;
-  std::string& tags = out.bytes();
+  const std::string tags = out.TakeBytes();
   const size_t end = tags.rfind("</");
   if (end == std::string::npos) throw XmlCursorError("Out of memory");
   return {tags.substr(0, end), tags.substr(end)};
@@ -365,9 +393,9 @@ void WriteAndFreeRecords(xmlSaveCtxt* save, SaveOutput& out, xmlNode* node, int 
     xmlUnlinkNode(child);
     xmlFreeNode(child);
     child = next;
-    if (pages.wanted && out.bytes().size() >= pages.markup_at_last + pages.step) {
+    if (pages.wanted && out.size() >= pages.markup_at_last + pages.step) {
       ReturnFreedMemory();
-      pages.markup_at_last = out.bytes().size();
+      pages.markup_at_last = out.size();
     }
   }
   if (xmlSaveFlush(save) < 0) throw XmlCursorError("Out of memory");
@@ -513,6 +541,62 @@ void ForEachUtf8Piece(std::string_view markup, Write write) {
   }
 }
 
+// How each Windows-1252 byte is written in a Latin character set of one byte per
+// character: the set's byte for the character, or the decimal character reference the
+// library writes for a character the set lacks. A character's reference does not depend
+// on where it stands (text, attribute, comment): the library's encoder only sees bytes.
+class LatinForms {
+ public:
+  // The forms for ISO-8859-1 or ISO-8859-15; none for another encoding, which the
+  // library's encoder writes.
+  static std::optional<LatinForms> Of(std::string_view encoding) {
+    const std::string name = AnsiUpperCase(encoding);
+    if (name == "ISO-8859-1") return LatinForms({});
+    if (name == "ISO-8859-15") return LatinForms(kLatin9Changes);
+    return std::nullopt;
+  }
+
+  // `ansi` written in the set, appended to `out`.
+  void Append(std::string_view ansi, SaveOutput& out) const {
+    size_t run = 0;  // the bytes from here on are written as they are
+    for (size_t i = 0; i < ansi.size(); ++i) {
+      const std::string& form = forms_[static_cast<unsigned char>(ansi[i])];
+      if (form.size() == 1 && form[0] == ansi[i]) continue;
+      out.Append(ansi.substr(run, i - run));
+      out.Append(form);
+      run = i + 1;
+    }
+    out.Append(ansi.substr(run));
+  }
+
+ private:
+  struct Change {
+    char32_t code_point;
+    unsigned char byte;
+  };
+  // Where ISO-8859-15 differs from Latin-1: these bytes hold other characters.
+  static constexpr Change kLatin9Changes[] = {
+      {U'\u20AC', 0xA4}, {U'\u0160', 0xA6}, {U'\u0161', 0xA8}, {U'\u017D', 0xB4},
+      {U'\u017E', 0xB8}, {U'\u0152', 0xBC}, {U'\u0153', 0xBD}, {U'\u0178', 0xBE}};
+
+  explicit LatinForms(std::span<const Change> changes) {
+    for (int b = 0; b < 256; ++b) {
+      const char32_t code_point = AnsiToCodePoint(static_cast<unsigned char>(b));
+      std::optional<unsigned char> in_set;
+      if (code_point < 0x100) in_set = static_cast<unsigned char>(code_point);
+      for (const Change& change : changes) {
+        if (change.byte == code_point) in_set.reset();
+        if (change.code_point == code_point) in_set = change.byte;
+      }
+      forms_[static_cast<size_t>(b)] =
+          in_set ? std::string(1, static_cast<char>(*in_set))
+                 : "&#" + std::to_string(static_cast<std::uint32_t>(code_point)) + ";";
+    }
+  }
+
+  std::array<std::string, 256> forms_;
+};
+
 // The encoding the markup's content is written in; empty for UTF-8.
 std::string MarkupEncoding(std::string_view declaration) {
   const std::string encoding = DeclaredEncoding(declaration);
@@ -540,6 +624,14 @@ void WriteMarkupAsSaved(std::string_view markup, const ByteSink& sink) {
   const std::string encoding = MarkupEncoding(declaration);
   if (encoding.empty()) {
     ForEachUtf8Piece(markup, [&](const std::string& piece) { sink(piece); });
+    return;
+  }
+  if (const std::optional<LatinForms> forms = LatinForms::Of(encoding)) {
+    // Straight from Windows-1252: no round through UTF-8 and the library's converter.
+    SaveOutput out(&sink);
+    out.Append(declaration);
+    forms->Append(markup.substr(declaration.size()), out);
+    out.Flush();
     return;
   }
   xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(encoding.c_str());
@@ -822,12 +914,12 @@ std::string Tree::NodeMarkup(xmlNode* node, bool indent) {
   if (node->type == XML_DOCUMENT_NODE) return DocumentMarkupOf(reinterpret_cast<xmlDoc*>(node));
   SaveOutput out;
   AppendSavedNodes(out, {node}, "UTF-8", indent, false);
-  std::string markup = std::move(out.bytes());
+  std::string markup = out.TakeBytes();
   if (node->type == XML_ATTRIBUTE_NODE && !markup.empty() && markup[0] == ' ') markup.erase(0, 1);
   return markup;
 }
 
-std::string Tree::DocumentMarkup() const { return DocumentMarkupOf(doc_.get(), source_size_); }
+std::string Tree::DocumentMarkup() const { return DocumentMarkupOf(doc_.get()); }
 
 std::string Tree::TakeDocumentMarkup(bool return_freed_pages) {
   // Nothing may point into the tree any more: the indexes and the detached nodes go first.
@@ -845,18 +937,18 @@ std::string Tree::TakeDocumentMarkup(bool return_freed_pages) {
   PageReturn pages{return_freed_pages, std::max(size_t{16} << 20, source_size_ / 4)};
   // As DocumentMarkupOf writes it, each top-level node written record by record.
   SaveOutput out;
-  WriteDocumentText(out, doc_.get(), kPlainDeclaration, "UTF-8", source_size_,
+  WriteDocumentText(out, doc_.get(), kPlainDeclaration, "UTF-8",
                     [&](xmlSaveCtxt* save, xmlNode* node) {
                       WriteAndFreeRecords(save, out, node, 0, pages);
                       return true;
                     });
-  return std::move(out.bytes());
+  return out.TakeBytes();
 }
 
 std::string Tree::FileBytes() const {
   SaveOutput out;
   WriteFile(out);
-  return std::move(out.bytes());
+  return out.TakeBytes();
 }
 
 void Tree::WriteFileBytes(const ByteSink& sink) const {
@@ -870,8 +962,7 @@ void Tree::WriteFile(SaveOutput& out) const {
   if (!declaration_.empty() && AsciiCompatible(encoding)) {
     // The declaration goes out as the document wrote it; the content follows in the
     // encoding it names, characters outside it as character references.
-    WriteDocumentText(out, doc_.get(), declaration_, encoding.empty() ? "UTF-8" : encoding.c_str(),
-                      source_size_);
+    WriteDocumentText(out, doc_.get(), declaration_, encoding.empty() ? "UTF-8" : encoding.c_str());
     return;
   }
   if (declaration_.empty() && doc_->encoding != nullptr &&
@@ -887,7 +978,7 @@ void Tree::WriteFile(SaveOutput& out) const {
     if (!closed || !written) throw XmlCursorError("Out of memory");
     return;
   }
-  WriteDocumentText(out, doc_.get(), kPlainDeclaration, "UTF-8", source_size_);
+  WriteDocumentText(out, doc_.get(), kPlainDeclaration, "UTF-8");
 }
 
 }  // namespace listelo::xml_internal
