@@ -139,6 +139,25 @@ TEST_F(XmlCursorTest, SetValueAppendsAMissingChildLastThenReplacesItsText) {
   EXPECT_THAT(record->XML(), HasSubstr("<Marque></Marque>"));
 }
 
+// Appending many children at once builds what appending them one by one builds.
+TEST_F(XmlCursorTest, ChildrenAppendedTogetherAsOneByOne) {
+  XmlCursorPtr together = LoadStock()->Select("/document/DataVOS/DataVO");
+  XmlCursorPtr one_by_one = LoadStock()->Select("/document/DataVOS/DataVO");
+  const std::vector<IXMLCursor::AttributedText> children = {
+      {"A", "first & <one>"}, {"B", ""}, {"C’", "third é"}};
+  together->AppendChildren("complement", "type", children);
+  for (const IXMLCursor::AttributedText& child : children)
+    one_by_one->AppendChild("complement", child.text)->SetAttribute("type", child.attribute_value);
+  EXPECT_EQ(together->XML(), one_by_one->XML());
+  EXPECT_THAT(together->XML(), HasSubstr("<complement type=\"B\"></complement>"));
+
+  XmlCursorPtr at_end = together->Select("NoSuchField");
+  EXPECT_EQ(ErrorOf([&] { at_end->AppendChildren("complement", "type", children); }),
+            "TXMLCursor.AppendChild - EOF");
+  EXPECT_EQ(ErrorOf([&] { together->AppendChildren("bad name", "type", children); }),
+            "The name 'bad name' is not a valid element name.");
+}
+
 TEST_F(XmlCursorTest, EmptyElementsKeepStartAndEndTags) {
   XmlCursorPtr root = FromText("<document><a/><b></b><c> </c><d>x</d></document>");
   EXPECT_EQ(root->XML(),
@@ -381,6 +400,18 @@ TEST_F(XmlCursorTest, SavingMarkupWritesWhatSavingItsReloadedDocumentWould) {
   built->SetAttribute("a", "é’");
   const std::string undeclared = built->XML();
   ASSERT_THAT(undeclared, HasSubstr("&#x"));
+  // Every character of Windows-1252 in a text, an attribute, a CDATA section and a
+  // comment: those the declared set lacks become references wherever they stand.
+  std::string every_character;
+  for (int c = 0x20; c < 0x100; ++c) every_character += static_cast<char>(c);
+  std::string as_text = AnsiReplaceAllIgnoreCase(every_character, "&", "&amp;");
+  as_text = AnsiReplaceAllIgnoreCase(as_text, "<", "&lt;");
+  as_text = AnsiReplaceAllIgnoreCase(as_text, ">", "&gt;");
+  const std::string as_attribute = AnsiReplaceAllIgnoreCase(as_text, "\"", "&quot;");
+  const std::string everywhere =
+      "<document><a v=\"" + as_attribute + "\">" + as_text + "<![CDATA[" +
+      AnsiReplaceAllIgnoreCase(every_character, "]", "") + "]]></a><!-- " +
+      AnsiReplaceAllIgnoreCase(every_character, "-", "") + " --></document>\n";
   const std::string markups[] = {
       stock->XML(),
       AnsiReplaceAllIgnoreCase(AnsiReplaceAllIgnoreCase(stock->XML(), "<Marque>", "<marque>"),
@@ -391,6 +422,9 @@ TEST_F(XmlCursorTest, SavingMarkupWritesWhatSavingItsReloadedDocumentWould) {
       declaring(edited, "<?xml version=\"1.0\" encoding='windows-1252' standalone=\"yes\"?>"),
       declaring(edited, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"),
       declaring(undeclared, "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>"),
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>\n" + everywhere,
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n" + everywhere,
+      "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n" + everywhere,
       declaring(FromText(big)->XML(), "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>"),
   };
   for (const std::string& markup : markups) {

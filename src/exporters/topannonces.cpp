@@ -140,9 +140,9 @@ const char* TrueWhen(bool condition) { return condition ? "true" : "false"; }
 // value and its attribute `type` the option. Options the stock does not record are sent
 // empty.
 void AddComplements(IXMLCursor& record, const Equipment& equipment, const std::string& labels) {
-  XmlCursorPtr complements = record.Select("complements");
-  const auto add = [&](std::string_view type, std::string_view value) {
-    complements->AppendChild("complement", value)->SetAttribute("type", type);
+  std::vector<IXMLCursor::AttributedText> typed;
+  const auto add = [&](std::string_view type, std::string value) {
+    typed.push_back({type, std::move(value)});
   };
   const auto add_empty = [&](std::initializer_list<std::string_view> types) {
     for (std::string_view type : types) add(type, "");
@@ -196,6 +196,7 @@ void AddComplements(IXMLCursor& record, const Equipment& equipment, const std::s
   add("G1", TrueWhen(warranty_months == 6));
   add("G2", TrueWhen(warranty_months == 12));
   add("IM", record.GetValue("FirstMEC"));
+  record.Select("complements")->AppendChildren("complement", "type", typed);
 }
 
 void RewriteVehicle(Run& run, IXMLCursor& main, IXMLCursor& record) {

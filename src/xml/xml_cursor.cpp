@@ -161,14 +161,25 @@ void CheckCanHold(xmlNode* parent, xmlElementType child_type) {
   WrongNodeType();
 }
 
-xmlNode* NewElement(Tree& tree, std::string_view name_ansi) {
-  const std::string name = AnsiToUtf8(name_ansi);
+// `name_ansi` in UTF-8, once it is known to be a valid name (`what`: "element",
+// "attribute").
+std::string ValidName(std::string_view name_ansi, const char* what) {
+  std::string name = AnsiToUtf8(name_ansi);
   if (xmlValidateQName(Xml(name), 0) != 0) {
-    throw XmlCursorError("The name '" + std::string(name_ansi) + "' is not a valid element name.");
+    throw XmlCursorError("The name '" + std::string(name_ansi) + "' is not a valid " + what +
+                         " name.");
   }
-  xmlNode* element = xmlNewDocNode(tree.doc(), nullptr, Xml(name), nullptr);
+  return name;
+}
+
+xmlNode* NewElementNamed(Tree& tree, const std::string& utf8_name) {
+  xmlNode* element = xmlNewDocNode(tree.doc(), nullptr, Xml(utf8_name), nullptr);
   if (element == nullptr) throw XmlCursorError("Out of memory");
   return element;
+}
+
+xmlNode* NewElement(Tree& tree, std::string_view name_ansi) {
+  return NewElementNamed(tree, ValidName(name_ansi, "element"));
 }
 
 xmlNode* CopyInto(Tree& tree, xmlNode* node) {
@@ -275,6 +286,31 @@ class TXMLCursor final : public IXMLCursor {
     tree.Link(current_, nullptr, element);
     if (!text.empty()) tree.ReplaceText(element, AnsiToUtf8(text));
     return StandingOnLast(NodeList::Children(list_->tree(), current_));
+  }
+
+  void AppendChildren(std::string_view name, std::string_view attribute,
+                      const std::vector<AttributedText>& children) override {
+    if (children.empty()) return;
+    if (!holder_->tree || current_ == nullptr || current_->type != XML_ELEMENT_NODE) {
+      // A new document's root, or a node that may not hold elements: as one by one.
+      for (const AttributedText& child : children) {
+        AppendChild(name, child.text)->SetAttribute(attribute, child.attribute_value);
+      }
+      return;
+    }
+    Tree& tree = NodeTree();
+    const std::string element_name = ValidName(name, "element");
+    const std::string attribute_name = ValidName(attribute, "attribute");
+    for (const AttributedText& child : children) {
+      xmlNode* element = NewElementNamed(tree, element_name);
+      tree.Link(current_, nullptr, element);
+      if (!child.text.empty()) tree.ReplaceText(element, AnsiToUtf8(child.text));
+      // xmlNewProp stores the value verbatim (no entity parsing).
+      if (xmlNewProp(element, Xml(attribute_name), Xml(AnsiToUtf8(child.attribute_value))) ==
+          nullptr) {
+        throw XmlCursorError("Out of memory");
+      }
+    }
   }
 
   void AppendXMLCursor(IXMLCursor& other) override {
@@ -516,10 +552,7 @@ class TXMLCursor final : public IXMLCursor {
   void SetAttribute(std::string_view name, std::string_view value) override {
     if (current_ == nullptr) return;
     if (current_->type != XML_ELEMENT_NODE) WrongNodeType();
-    const std::string utf8_name = AnsiToUtf8(name);
-    if (xmlValidateQName(Xml(utf8_name), 0) != 0) {
-      throw XmlCursorError("The name '" + std::string(name) + "' is not a valid attribute name.");
-    }
+    const std::string utf8_name = ValidName(name, "attribute");
     const std::string utf8_value = AnsiToUtf8(value);
     for (xmlAttr* attr = current_->properties; attr != nullptr; attr = attr->next) {
       if (attr->ns == nullptr && utf8_name == Chars(attr->name)) {
