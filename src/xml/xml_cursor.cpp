@@ -182,6 +182,22 @@ xmlNode* NewElement(Tree& tree, std::string_view name_ansi) {
   return NewElementNamed(tree, ValidName(name_ansi, "element"));
 }
 
+// A new last child `utf8_name` of `parent`, holding `text` (Windows-1252).
+xmlNode* AppendElement(Tree& tree, xmlNode* parent, const std::string& utf8_name,
+                       std::string_view text) {
+  xmlNode* element = NewElementNamed(tree, utf8_name);
+  tree.Link(parent, nullptr, element);
+  if (!text.empty()) tree.ReplaceText(element, AnsiToUtf8(text));
+  return element;
+}
+
+// A new attribute of `element`; xmlNewProp stores the value verbatim (no entity parsing).
+void AddAttribute(xmlNode* element, const std::string& utf8_name, const std::string& utf8_value) {
+  if (xmlNewProp(element, Xml(utf8_name), Xml(utf8_value)) == nullptr) {
+    throw XmlCursorError("Out of memory");
+  }
+}
+
 xmlNode* CopyInto(Tree& tree, xmlNode* node) {
   if (node->type == XML_DOCUMENT_NODE) {
     node = xmlDocGetRootElement(reinterpret_cast<xmlDoc*>(node));
@@ -271,20 +287,15 @@ class TXMLCursor final : public IXMLCursor {
   XmlCursorPtr AppendChild(std::string_view name, std::string_view text) override {
     if (!holder_->tree) {
       auto tree = NewTree();
-      xmlNode* root = NewElement(*tree, name);
-      tree->Link(tree->doc_node(), nullptr, root);
-      if (!text.empty()) tree->ReplaceText(root, AnsiToUtf8(text));
+      AppendElement(*tree, tree->doc_node(), ValidName(name, "element"), text);
       holder_->tree = tree;
       list_ = NodeList::Children(tree, tree->doc_node());
       First();
       return StandingOnLast(NodeList::Children(tree, tree->doc_node()));
     }
     if (current_ == nullptr) throw XmlCursorError("TXMLCursor.AppendChild - EOF");
-    Tree& tree = NodeTree();
     CheckCanHold(current_, XML_ELEMENT_NODE);
-    xmlNode* element = NewElement(tree, name);
-    tree.Link(current_, nullptr, element);
-    if (!text.empty()) tree.ReplaceText(element, AnsiToUtf8(text));
+    AppendElement(NodeTree(), current_, ValidName(name, "element"), text);
     return StandingOnLast(NodeList::Children(list_->tree(), current_));
   }
 
@@ -302,14 +313,8 @@ class TXMLCursor final : public IXMLCursor {
     const std::string element_name = ValidName(name, "element");
     const std::string attribute_name = ValidName(attribute, "attribute");
     for (const AttributedText& child : children) {
-      xmlNode* element = NewElementNamed(tree, element_name);
-      tree.Link(current_, nullptr, element);
-      if (!child.text.empty()) tree.ReplaceText(element, AnsiToUtf8(child.text));
-      // xmlNewProp stores the value verbatim (no entity parsing).
-      if (xmlNewProp(element, Xml(attribute_name), Xml(AnsiToUtf8(child.attribute_value))) ==
-          nullptr) {
-        throw XmlCursorError("Out of memory");
-      }
+      xmlNode* element = AppendElement(tree, current_, element_name, child.text);
+      AddAttribute(element, attribute_name, AnsiToUtf8(child.attribute_value));
     }
   }
 
@@ -560,10 +565,7 @@ class TXMLCursor final : public IXMLCursor {
         return;
       }
     }
-    // xmlNewProp stores the value verbatim (no entity parsing).
-    if (xmlNewProp(current_, Xml(utf8_name), Xml(utf8_value)) == nullptr) {
-      throw XmlCursorError("Out of memory");
-    }
+    AddAttribute(current_, utf8_name, utf8_value);
   }
 
   void SetValue(std::string_view name, std::string_view value) override {

@@ -218,7 +218,6 @@ class SaveOutput {
  public:
   explicit SaveOutput(const ByteSink* sink = nullptr) : sink_(sink) {}
 
-  bool streaming() const { return sink_ != nullptr; }
   void Append(std::string_view bytes) {
     bytes_.append(bytes);
     if (bytes_.size() < kPiece) return;
