@@ -535,6 +535,75 @@ TEST_F(XmlCursorTest, TakingTheMarkupGivesItsXmlAndLetsTheDocumentGo) {
   }
 }
 
+// Saving, deleting sections and taking the markup in one call gives the file and the
+// markup that the three steps give one after the other, however the document is declared
+// and held and wherever the sections stand.
+TEST_F(XmlCursorTest, SavingThenTakingGivesWhatTheThreeStepsGive) {
+  const std::string records =
+      "<DataVOS EOF=\"False\" RecordName=\"DataVO\"><DataVO><idVO>12</idVO>"
+      "<Marque>Citro\xC3\xABn \xC5\x92\xE2\x82\xAC \xE4\xB8\xAD &amp; &lt;</Marque><Vide/>"
+      "</DataVO><DataVO><idVO>13</idVO></DataVO></DataVOS>";
+  const std::string photos =
+      "<LiensImagesS><LiensImages><idVO>12</idVO></LiensImages></LiensImagesS>";
+  const std::string labels = "<LiensEquipementsS><L>Clim</L></LiensEquipementsS>";
+  const std::string sections =
+      records + "<InfosSRS><S>x</S></InfosSRS>" + photos + labels + "<Aliases><A/></Aliases>";
+  const std::string utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  const std::vector<std::string_view> aux = {"/document/LiensImagesS",
+                                             "/document/LiensEquipementsS", "/document/Aliases"};
+  struct Case {
+    const char* what;
+    std::string file;  // c:\data\In.xml
+    std::vector<std::string_view> left_out;
+    const char* other;  // a second cursor over the document, kept while taking: XPath or ""
+    IXMLCursor::FreedMemory freed;
+  };
+  const Case cases[] = {
+      {"the stock's sections at its end", utf8 + "<document>" + sections + "</document>", aux, "",
+       IXMLCursor::FreedMemory::kReturned},
+      {"kept for reuse, a section missing", utf8 + "<document>" + records + labels + "</document>",
+       aux, "", IXMLCursor::FreedMemory::kKeptForReuse},
+      {"sections before and between the records, nodes beside the root",
+       "<?xml version='1.0'?>\n<!-- avant --><document>" + photos + records + "<Aliases/>" +
+           labels + "</document><?fin x?>",
+       aux, "", IXMLCursor::FreedMemory::kReturned},
+      {"no declaration", "<document>" + sections + "</document>", aux, "",
+       IXMLCursor::FreedMemory::kReturned},
+      {"a record cursor kept", utf8 + "<document>" + sections + "</document>", aux,
+       "/document/DataVOS/DataVO", IXMLCursor::FreedMemory::kReturned},
+      {"declared ISO-8859-1",
+       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<document>" + records + photos +
+           "</document>",
+       aux, "", IXMLCursor::FreedMemory::kReturned},
+      {"a record left out, not a section",
+       utf8 + "<document>" + sections + "</document>",
+       {"/document/DataVOS/DataVO[2]", "/document/Aliases"},
+       "",
+       IXMLCursor::FreedMemory::kReturned},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFile(tree_ / "c/data/In.xml", c.file);
+    XmlCursorPtr expected = NewCursor();
+    expected->Load("c:\\data\\In.xml");
+    XmlCursorPtr expected_other = *c.other ? expected->Select(c.other) : nullptr;
+    expected->Save("c:\\out\\steps.xml");
+    for (std::string_view path : c.left_out) expected->Select(path)->Delete();
+    const std::string expected_markup = expected->TakeXML(c.freed);
+
+    XmlCursorPtr document = NewCursor();
+    document->Load("c:\\data\\In.xml");
+    XmlCursorPtr other = *c.other ? document->Select(c.other) : nullptr;
+    EXPECT_EQ(document->SaveThenTakeXML("c:\\out\\once.xml", c.left_out, c.freed), expected_markup);
+    EXPECT_EQ(ReadFile(tree_ / "c/out/once.xml"), ReadFile(tree_ / "c/out/steps.xml"));
+    EXPECT_TRUE(document->Eof());
+    if (other) {
+      EXPECT_EQ(other->GetValue("idVO"), "12");
+      EXPECT_TRUE(other->Select("/document/Aliases")->Eof());  // gone for every cursor
+    }
+  }
+}
+
 // Checking markup raises what loading it raises, and keeps the cursor's document.
 TEST_F(XmlCursorTest, CheckingMarkupRaisesWhatLoadingItRaises) {
   const std::string texts[] = {

@@ -226,17 +226,39 @@ void ForEachPhoto(Run& run, IXMLCursor& main, const std::function<void(IXMLCurso
   }
 }
 
+namespace {
+
+// The sections that go once the passes are done, in their order, each with the line
+// logged before it goes.
+struct AuxiliarySection {
+  std::string_view path;
+  const char* logged_before;
+};
+constexpr AuxiliarySection kAuxiliarySections[] = {
+    {kPhotosSection, "Avant Suppression LiensImages"},
+    {kEquipmentLabelsSection, "Avant Suppression LiensEquipements"},
+    {kAliasesSection, "Après Suppression LiensImages & LiensEquipements & Aliases"}};
+constexpr const char* kAuxiliarySectionsGone = "Après Aliases";
+
+}  // namespace
+
 void RemoveAuxiliarySections(Run& run, IXMLCursor& document) {
-  XmlCursorPtr photos = document.Select(kPhotosSection);
-  run.WriteLog("Avant Suppression LiensImages");
-  if (!photos->Eof()) photos->Delete();
-  XmlCursorPtr labels = document.Select(kEquipmentLabelsSection);
-  run.WriteLog("Avant Suppression LiensEquipements");
-  if (!labels->Eof()) labels->Delete();
-  XmlCursorPtr aliases = document.Select(kAliasesSection);
-  run.WriteLog("Après Suppression LiensImages & LiensEquipements & Aliases");
-  if (!aliases->Eof()) aliases->Delete();
-  run.WriteLog("Après Aliases");
+  for (const AuxiliarySection& section : kAuxiliarySections) {
+    XmlCursorPtr found = document.Select(section.path);
+    run.WriteLog(section.logged_before);
+    if (!found->Eof()) found->Delete();
+  }
+  run.WriteLog(kAuxiliarySectionsGone);
+}
+
+std::string SaveThenTakeMarkup(Run& run, IXMLCursor& document, std::string_view file_name) {
+  std::vector<std::string_view> paths;
+  for (const AuxiliarySection& section : kAuxiliarySections) paths.push_back(section.path);
+  std::string markup =
+      document.SaveThenTakeXML(file_name, paths, IXMLCursor::FreedMemory::kReturned);
+  for (const AuxiliarySection& section : kAuxiliarySections) run.WriteLog(section.logged_before);
+  run.WriteLog(kAuxiliarySectionsGone);
+  return markup;
 }
 
 std::string AdReferenceLead(std::string_view lead, std::string_view type_vo) {

@@ -96,6 +96,10 @@ void ForEachPhoto(Run& run, IXMLCursor& main, const std::function<void(IXMLCurso
 // the log lines that mark each step ("Avant Suppression LiensImages", ...,
 // "Après Aliases"). A section that is missing is passed over.
 void RemoveAuxiliarySections(Run& run, IXMLCursor& document);
+// Saves the document to `file_name`, removes the same sections with the same log lines
+// and takes the markup of what is left, the cursor letting go of the document as TakeXML
+// does (kReturned): the tree is serialised once for the file and the markup.
+std::string SaveThenTakeMarkup(Run& run, IXMLCursor& document, std::string_view file_name);
 
 // A field read as an integer (blanks around it allowed), or `default_value`.
 int ReadInteger(std::string_view text, int default_value);

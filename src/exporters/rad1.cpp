@@ -312,10 +312,8 @@ void ExportRad1(Run& run, std::string_view label) {
                  [&](IXMLCursor& record) { RewriteVehicle(run, *main, record, settings); });
   ForEachPhoto(run, *main, [&](IXMLCursor& photo) { AttachPhoto(run, *main, photo); });
 
-  main->Save(output_path);
-  RemoveAuxiliarySections(run, *main);
   // The tree goes as its markup is made: the document is not held twice.
-  std::string text = main->TakeXML(IXMLCursor::FreedMemory::kReturned);
+  std::string text = SaveThenTakeMarkup(run, *main, output_path);
   main->SaveMarkup(output_path, text);
   text = RewriteMarkup(std::move(text), settings.rad1);
   SaveRewrittenMarkup(run, main, text, "Après Remplacements", {output_path}, text);

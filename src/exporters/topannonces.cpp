@@ -52,10 +52,6 @@ std::string DatedCopy(const Run& run, const Files& files) {
   return files.export_folder + "\\TopAnnonces-" + run.FormatNow("yyyymmdd") + ".xml";
 }
 
-void SaveDatedCopy(const Run& run, IXMLCursor& main, const Files& files) {
-  main.Save(DatedCopy(run, files));
-}
-
 // The dated copy of the document as `markup` reloads it.
 void SaveDatedCopyOfMarkup(const Run& run, IXMLCursor& main, const std::string& markup,
                            const Files& files) {
@@ -304,10 +300,8 @@ void ExportTopAnnonces(Run& run) {
   ForEachVehicle(run, *main, [&](IXMLCursor& record) { RewriteVehicle(run, *main, record); });
   ForEachPhoto(run, *main, [&](IXMLCursor& photo) { AttachPhoto(run, *main, photo); });
 
-  SaveDatedCopy(run, *main, files);
-  RemoveAuxiliarySections(run, *main);
   // The tree goes as its markup is made: the document is not held twice.
-  MarkupRewrite markup(main->TakeXML(IXMLCursor::FreedMemory::kReturned));
+  MarkupRewrite markup(SaveThenTakeMarkup(run, *main, DatedCopy(run, files)));
   SaveDatedCopyOfMarkup(run, *main, markup.text(), files);
   RewritePhotoSlots(markup);
   {

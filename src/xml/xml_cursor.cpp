@@ -3,6 +3,7 @@
 #include <libxml/xmlerror.h>
 #include <libxml/xpathInternals.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -126,6 +127,22 @@ class NodeList {
 
 // The DOM's parent: attributes and detached nodes have none.
 xmlNode* Parent(xmlNode* node) { return node->type == XML_ATTRIBUTE_NODE ? nullptr : node->parent; }
+
+// The first node each expression selects, when every one found is a section of the root
+// element (a child element of it); nothing otherwise.
+std::optional<std::vector<xmlNode*>> RootSections(
+    Tree& tree, const std::vector<std::string_view>& expressions) {
+  xmlNode* root = xmlDocGetRootElement(tree.doc());
+  std::vector<xmlNode*> sections;
+  for (std::string_view expression : expressions) {
+    xmlNode* found = tree.SelectFirst(tree.doc_node(), expression);
+    if (found == nullptr) continue;
+    if (root == nullptr || found->type != XML_ELEMENT_NODE || found->parent != root) return {};
+    if (std::find(sections.begin(), sections.end(), found) == sections.end())
+      sections.push_back(found);
+  }
+  return sections;
+}
 
 std::string Content(xmlNode* node) {
   // A field of a record is an element or attribute holding one text, or nothing.
@@ -606,10 +623,7 @@ class TXMLCursor final : public IXMLCursor {
   }
 
   std::string TakeXML(FreedMemory freed) override {
-    const bool whole_document =
-        current_ != nullptr && current_->type != XML_ATTRIBUTE_NODE &&
-        (Parent(current_) == nullptr || Parent(current_)->parent == nullptr);
-    if (!whole_document || !holder_->tree) {
+    if (!StandsOnWholeDocument() || !holder_->tree) {
       std::string markup = XML();
       ReleaseDocument();
       return markup;
@@ -620,6 +634,44 @@ class TXMLCursor final : public IXMLCursor {
     std::string markup = tree.use_count() == 1
                              ? tree->TakeDocumentMarkup(freed == FreedMemory::kReturned)
                              : tree->DocumentMarkup();
+    tree.reset();
+    Utf8ToAnsiInPlace(markup);
+    return markup;
+  }
+
+  std::string SaveThenTakeXML(std::string_view file_name,
+                              const std::vector<std::string_view>& left_out,
+                              FreedMemory freed) override {
+    std::shared_ptr<Tree> tree = holder_->tree;
+    std::optional<std::vector<xmlNode*>> sections;
+    if (tree && StandsOnWholeDocument()) sections = RootSections(*tree, left_out);
+    if (!sections) {
+      Save(file_name);
+      for (std::string_view expression : left_out) Select(expression)->Delete();
+      return TakeXML(freed);
+    }
+    const std::optional<std::string> declaration = tree->Utf8FileDeclaration();
+    const bool return_pages = freed == FreedMemory::kReturned;
+    ReleaseDocument();
+    std::string markup;
+    if (declaration && tree.use_count() == 1) {
+      // The file is the markup under its own declaration; the sections are cut after.
+      std::vector<Tree::Span> spans;
+      markup = tree->TakeDocumentMarkup(return_pages, *sections, spans);
+      WriteFiles({std::string(file_name)}, [&](const xml_internal::ByteSink& write) {
+        write(*declaration);
+        write(std::string_view(markup).substr(markup.find('\n')));
+      });
+      for (auto span = spans.rbegin(); span != spans.rend(); ++span)
+        markup.erase(span->begin, span->end - span->begin);
+    } else {
+      WriteFiles({std::string(file_name)},
+                 [&](const xml_internal::ByteSink& write) { tree->WriteFileBytes(write); });
+      for (xmlNode* section : *sections) tree->Detach(section);
+      // Another cursor's list still over the document keeps it whole.
+      markup =
+          tree.use_count() == 1 ? tree->TakeDocumentMarkup(return_pages) : tree->DocumentMarkup();
+    }
     tree.reset();
     Utf8ToAnsiInPlace(markup);
     return markup;
@@ -769,6 +821,12 @@ class TXMLCursor final : public IXMLCursor {
   // are not touched, and the error that names it is raised; a file not written stays as it
   // was. `before_naming` runs between the writing and the naming; what it raises comes
   // first, and no file takes its name.
+  // On the root element or the document node: XML() gives the whole document.
+  bool StandsOnWholeDocument() const {
+    return current_ != nullptr && current_->type != XML_ATTRIBUTE_NODE &&
+           (Parent(current_) == nullptr || Parent(current_)->parent == nullptr);
+  }
+
   void WriteFiles(const std::vector<std::string>& file_names,
                   const std::function<void(const xml_internal::ByteSink&)>& produce,
                   const std::function<void()>& before_naming = nullptr) const {

@@ -158,6 +158,14 @@ class IXMLCursor {
   // is would fault them all in again): for an exporter that writes its markup as it is.
   enum class FreedMemory { kKeptForReuse, kReturned };
   virtual std::string TakeXML(FreedMemory freed) = 0;
+  // Save(file_name), then each node that one of `left_out` (absolute expressions) selects
+  // deleted as Delete deletes it, then TakeXML(freed): what the three give one after the
+  // other. When the cursor stands on the root, the left-out nodes are sections of the root
+  // element and Save writes UTF-8, the document is serialised once for both the file and
+  // the markup, the sections cut from the markup where they were written.
+  virtual std::string SaveThenTakeXML(std::string_view file_name,
+                                      const std::vector<std::string_view>& left_out,
+                                      FreedMemory freed) = 0;
   // The libxml2 objects, for callers that need the DOM; valid while the cursor lives.
   virtual xmlDoc* XMLDOMDocument() = 0;
   virtual xmlNode* XMLDOMNode() = 0;

@@ -371,11 +371,44 @@ struct PageReturn {
   size_t markup_at_last = 0;  // the markup's size when pages last went back
 };
 
+}  // namespace
+
+// Sections of the root element whose place in the markup is wanted, and their places.
+struct SectionSpans {
+  const std::vector<xmlNode*>* sections = nullptr;
+  std::vector<Tree::Span>* spans = nullptr;
+
+  bool Wanted(const xmlNode* node, int depth) const {
+    return depth == 1 && sections != nullptr &&
+           std::find(sections->begin(), sections->end(), node) != sections->end();
+  }
+};
+
+namespace {
+
+// How far the markup has come: what the save context still holds goes out first.
+size_t WrittenSize(xmlSaveCtxt* save, SaveOutput& out) {
+  if (xmlSaveFlush(save) < 0) throw XmlCursorError("Out of memory");
+  out.RaiseKept();
+  return out.size();
+}
+
+void WriteAndFreeChildren(xmlSaveCtxt* save, SaveOutput& out, xmlNode* node, int depth,
+                          PageReturn& pages, const SectionSpans& wanted);
+
 // Writes `node` through `save` into `out` as xmlSaveTree would, freeing the records below
 // it as they are written: the root element (depth 0) and its sections (depth 1) are
 // written tag, children, tag; anything deeper is written whole. The caller frees `node`.
 void WriteAndFreeRecords(xmlSaveCtxt* save, SaveOutput& out, xmlNode* node, int depth,
-                         PageReturn& pages) {
+                         PageReturn& pages, const SectionSpans& wanted = {}) {
+  const bool spanned = wanted.Wanted(node, depth);
+  const size_t begin = spanned ? WrittenSize(save, out) : 0;
+  WriteAndFreeChildren(save, out, node, depth, pages, wanted);
+  if (spanned) wanted.spans->push_back({begin, WrittenSize(save, out)});
+}
+
+void WriteAndFreeChildren(xmlSaveCtxt* save, SaveOutput& out, xmlNode* node, int depth,
+                          PageReturn& pages, const SectionSpans& wanted) {
   constexpr int kRecordDepth = 2;
   if (depth == kRecordDepth || node->type != XML_ELEMENT_NODE || node->children == nullptr) {
     if (xmlSaveTree(save, node) < 0) throw XmlCursorError("Out of memory");
@@ -388,7 +421,7 @@ void WriteAndFreeRecords(xmlSaveCtxt* save, SaveOutput& out, xmlNode* node, int 
   out.Append(start_tag);
   for (xmlNode* child = node->children; child != nullptr;) {
     xmlNode* next = child->next;
-    WriteAndFreeRecords(save, out, child, depth + 1, pages);
+    WriteAndFreeRecords(save, out, child, depth + 1, pages, wanted);
     xmlUnlinkNode(child);
     xmlFreeNode(child);
     child = next;
@@ -921,6 +954,10 @@ std::string Tree::NodeMarkup(xmlNode* node, bool indent) {
 std::string Tree::DocumentMarkup() const { return DocumentMarkupOf(doc_.get()); }
 
 std::string Tree::TakeDocumentMarkup(bool return_freed_pages) {
+  return TakeMarkup(return_freed_pages, {});
+}
+
+std::string Tree::TakeMarkup(bool return_freed_pages, const SectionSpans& wanted) {
   // Nothing may point into the tree any more: the indexes and the detached nodes go first.
   indexes_.clear();
   indexed_names_.clear();
@@ -938,10 +975,26 @@ std::string Tree::TakeDocumentMarkup(bool return_freed_pages) {
   SaveOutput out;
   WriteDocumentText(out, doc_.get(), kPlainDeclaration, "UTF-8",
                     [&](xmlSaveCtxt* save, xmlNode* node) {
-                      WriteAndFreeRecords(save, out, node, 0, pages);
+                      WriteAndFreeRecords(save, out, node, 0, pages, wanted);
                       return true;
                     });
   return out.TakeBytes();
+}
+
+std::string Tree::TakeDocumentMarkup(bool return_freed_pages, const std::vector<xmlNode*>& sections,
+                                     std::vector<Span>& spans) {
+  spans.clear();
+  return TakeMarkup(return_freed_pages, {&sections, &spans});
+}
+
+std::optional<std::string> Tree::Utf8FileDeclaration() const {
+  if (declaration_.empty()) {
+    if (doc_->encoding != nullptr && AnsiUpperCase(Chars(doc_->encoding)) != "UTF-8") return {};
+    return std::string(kPlainDeclaration);
+  }
+  const std::string encoding = DeclaredEncoding(declaration_);
+  if (!encoding.empty() && AnsiUpperCase(encoding) != "UTF-8") return {};
+  return declaration_;
 }
 
 std::string Tree::FileBytes() const {

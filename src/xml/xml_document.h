@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -25,6 +26,7 @@ namespace listelo::xml_internal {
 // Takes serialised bytes piece by piece.
 using ByteSink = std::function<void(std::string_view)>;
 class SaveOutput;
+struct SectionSpans;
 
 struct DocDeleter {
   void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
@@ -97,6 +99,18 @@ class Tree {
   // no cursor or list refers to any more.
   // With `return_freed_pages`, the freed pages go back to the system as the markup grows.
   std::string TakeDocumentMarkup(bool return_freed_pages);
+  // The same, and where each of `sections` (children of the root element) stands in the
+  // markup: [first byte, byte after it), in their document order.
+  struct Span {
+    size_t begin = 0;
+    size_t end = 0;
+  };
+  std::string TakeDocumentMarkup(bool return_freed_pages, const std::vector<xmlNode*>& sections,
+                                 std::vector<Span>& spans);
+  // The declaration that Save writes before a text that is the document's markup without
+  // its own declaration line (the UTF-8 of DocumentMarkup after its first line), when Save
+  // writes such a text: a document that declares UTF-8 or no encoding.
+  std::optional<std::string> Utf8FileDeclaration() const;
   // The whole document as Save writes it: bytes in the declared encoding.
   std::string FileBytes() const;
   // The same bytes handed to `sink` in pieces as they are made.
@@ -107,6 +121,7 @@ class Tree {
 
  private:
   void WriteFile(SaveOutput& out) const;
+  std::string TakeMarkup(bool return_freed_pages, const SectionSpans& wanted);
   struct IndexShape {
     std::vector<std::string> steps;
     std::string field;
