@@ -630,13 +630,7 @@ class TXMLCursor final : public IXMLCursor {
     }
     std::shared_ptr<Tree> tree = holder_->tree;
     ReleaseDocument();
-    // Another cursor's list still over the document keeps it whole.
-    std::string markup = tree.use_count() == 1
-                             ? tree->TakeDocumentMarkup(freed == FreedMemory::kReturned)
-                             : tree->DocumentMarkup();
-    tree.reset();
-    Utf8ToAnsiInPlace(markup);
-    return markup;
+    return MarkupOfReleased(std::move(tree), freed == FreedMemory::kReturned);
   }
 
   std::string SaveThenTakeXML(std::string_view file_name,
@@ -653,28 +647,24 @@ class TXMLCursor final : public IXMLCursor {
     const std::optional<std::string> declaration = tree->Utf8FileDeclaration();
     const bool return_pages = freed == FreedMemory::kReturned;
     ReleaseDocument();
-    std::string markup;
     if (declaration && tree.use_count() == 1) {
       // The file is the markup under its own declaration; the sections are cut after.
       std::vector<Tree::Span> spans;
-      markup = tree->TakeDocumentMarkup(return_pages, *sections, spans);
+      std::string markup = tree->TakeDocumentMarkup(return_pages, *sections, spans);
       WriteFiles({std::string(file_name)}, [&](const xml_internal::ByteSink& write) {
         write(*declaration);
         write(std::string_view(markup).substr(markup.find('\n')));
       });
       for (auto span = spans.rbegin(); span != spans.rend(); ++span)
         markup.erase(span->begin, span->end - span->begin);
-    } else {
-      WriteFiles({std::string(file_name)},
-                 [&](const xml_internal::ByteSink& write) { tree->WriteFileBytes(write); });
-      for (xmlNode* section : *sections) tree->Detach(section);
-      // Another cursor's list still over the document keeps it whole.
-      markup =
-          tree.use_count() == 1 ? tree->TakeDocumentMarkup(return_pages) : tree->DocumentMarkup();
+      tree.reset();
+      Utf8ToAnsiInPlace(markup);
+      return markup;
     }
-    tree.reset();
-    Utf8ToAnsiInPlace(markup);
-    return markup;
+    WriteFiles({std::string(file_name)},
+               [&](const xml_internal::ByteSink& write) { tree->WriteFileBytes(write); });
+    for (xmlNode* section : *sections) tree->Detach(section);
+    return MarkupOfReleased(std::move(tree), return_pages);
   }
 
   xmlDoc* XMLDOMDocument() override { return holder_->tree ? holder_->tree->doc() : nullptr; }
@@ -815,18 +805,28 @@ class TXMLCursor final : public IXMLCursor {
     return XmlCursorError("TXMLCursor.Save FileName: \"" + file_name + "\"" + kCrLf + error.what());
   }
 
-  // Writes files in one step each from the pieces that `produce` hands to its sink,
-  // creating their folder chains. The files come out as if written one after the other:
-  // when one cannot be written, those before it are written all the same, those after it
-  // are not touched, and the error that names it is raised; a file not written stays as it
-  // was. `before_naming` runs between the writing and the naming; what it raises comes
-  // first, and no file takes its name.
+  // The whole markup, in Windows-1252, of a document this cursor has let go of: the tree
+  // is freed as it is written, unless another cursor's list still holds it whole.
+  static std::string MarkupOfReleased(std::shared_ptr<Tree> tree, bool return_freed_pages) {
+    std::string markup = tree.use_count() == 1 ? tree->TakeDocumentMarkup(return_freed_pages)
+                                               : tree->DocumentMarkup();
+    tree.reset();
+    Utf8ToAnsiInPlace(markup);
+    return markup;
+  }
+
   // On the root element or the document node: XML() gives the whole document.
   bool StandsOnWholeDocument() const {
     return current_ != nullptr && current_->type != XML_ATTRIBUTE_NODE &&
            (Parent(current_) == nullptr || Parent(current_)->parent == nullptr);
   }
 
+  // Writes files in one step each from the pieces that `produce` hands to its sink,
+  // creating their folder chains. The files come out as if written one after the other:
+  // when one cannot be written, those before it are written all the same, those after it
+  // are not touched, and the error that names it is raised; a file not written stays as it
+  // was. `before_naming` runs between the writing and the naming; what it raises comes
+  // first, and no file takes its name.
   void WriteFiles(const std::vector<std::string>& file_names,
                   const std::function<void(const xml_internal::ByteSink&)>& produce,
                   const std::function<void()>& before_naming = nullptr) const {

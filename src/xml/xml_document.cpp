@@ -1010,15 +1010,19 @@ void Tree::WriteFileBytes(const ByteSink& sink) const {
 }
 
 void Tree::WriteFile(SaveOutput& out) const {
+  // A UTF-8 file is the markup under its declaration, which SaveThenTakeXML relies on.
+  if (const std::optional<std::string> declaration = Utf8FileDeclaration()) {
+    WriteDocumentText(out, doc_.get(), *declaration, "UTF-8");
+    return;
+  }
   std::string encoding = DeclaredEncoding(declaration_);
   if (!declaration_.empty() && AsciiCompatible(encoding)) {
     // The declaration goes out as the document wrote it; the content follows in the
     // encoding it names, characters outside it as character references.
-    WriteDocumentText(out, doc_.get(), declaration_, encoding.empty() ? "UTF-8" : encoding.c_str());
+    WriteDocumentText(out, doc_.get(), declaration_, encoding.c_str());
     return;
   }
-  if (declaration_.empty() && doc_->encoding != nullptr &&
-      AnsiUpperCase(Chars(doc_->encoding)) != "UTF-8") {
+  if (declaration_.empty()) {
     // A document in a wide encoding: let the library write declaration and content.
     xmlSaveCtxt* save =
         xmlSaveToIO(AppendToOutput, nullptr, &out, Chars(doc_->encoding), XML_SAVE_NO_EMPTY);
